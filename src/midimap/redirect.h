@@ -1,0 +1,15 @@
+// Makes a MIDI output driver the MIDI mapper's current instrument for the
+// default user.
+#pragma once
+
+inline constexpr char MEDIA_CLASS_PATH[] =
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA";
+inline constexpr char MIDIMAP_PATH[] =
+    "HKEY_USERS\\.Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap";
+
+// Finds the first instance of the MEDIA class, in the registry's enumeration
+// order, that holds the driver key `driver_name`, and writes
+// CurrentInstrument = "<driver_name><<instance>>" and then Autoscheme = 0
+// under the MIDI mapper key. Returns 1 when the driver was found and both
+// values were written, 0 otherwise. An empty name is refused untouched.
+int RedirectMidiStream(const char* driver_name);

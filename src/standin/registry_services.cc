@@ -1,0 +1,190 @@
+// The registry services of the Win32 API over a RegistryStore, keeping the
+// platform's contracts: statuses, handle ownership and access checks.
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "standin/journal.h"
+#include "standin/memory_store.h"
+#include "standin/registry_store.h"
+
+namespace standin {
+namespace {
+
+struct OpenedKey {
+    KeyPath key;
+    REGSAM access;
+};
+
+constexpr const char* ROOT_NAMES[] = {
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
+};
+constexpr std::uintptr_t FIRST_ROOT = 0x80000000;
+constexpr std::uintptr_t FIRST_HANDLE = 0x100;  // below the roots, never null
+constexpr std::uintptr_t HANDLE_STEP = 4;
+
+MemoryStore empty_store;
+RegistryStore* store = &empty_store;
+std::map<HKEY, OpenedKey> opened_keys;
+std::uintptr_t next_handle = FIRST_HANDLE;
+
+const char* RootName(HKEY key) {
+    const auto value = reinterpret_cast<std::uintptr_t>(key);
+    if (value >= FIRST_ROOT && value < FIRST_ROOT + std::size(ROOT_NAMES)) {
+        return ROOT_NAMES[value - FIRST_ROOT];
+    }
+    return nullptr;
+}
+
+// Predefined roots are always open, with every access right.
+std::optional<OpenedKey> Resolve(HKEY key) {
+    if (RootName(key) != nullptr) {
+        return OpenedKey{KeyPath{key, ""}, ~REGSAM{0}};
+    }
+    const auto found = opened_keys.find(key);
+    if (found == opened_keys.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::string Describe(HKEY key) {
+    const std::optional<OpenedKey> opened = Resolve(key);
+    if (!opened) {
+        char text[32];
+        std::snprintf(text, sizeof text, "0x%jx",
+                      static_cast<std::uintmax_t>(reinterpret_cast<std::uintptr_t>(key)));
+        return text;
+    }
+    std::string text = RootName(opened->key.root);
+    return opened->key.path.empty() ? text : text + "\\" + opened->key.path;
+}
+
+std::string Hex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+LONG OpenBelow(HKEY parent, std::string_view subkey, REGSAM access, PHKEY result) {
+    const std::optional<OpenedKey> base = Resolve(parent);
+    if (!base) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (subkey.starts_with('\\')) {
+        return ERROR_BAD_PATHNAME;
+    }
+    if (subkey.ends_with('\\')) {
+        subkey.remove_suffix(1);
+    }
+    KeyPath key = base->key;
+    if (!subkey.empty()) {
+        key.path += key.path.empty() ? "" : "\\";
+        key.path += subkey;
+    }
+    const LONG status = store->OpenKey(key);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    const auto handle = reinterpret_cast<HKEY>(next_handle);
+    next_handle += HANDLE_STEP;
+    opened_keys[handle] = OpenedKey{std::move(key), access};
+    *result = handle;
+    return ERROR_SUCCESS;
+}
+
+LONG EnumBelow(HKEY key, DWORD index, LPSTR name, DWORD name_size, std::string* found) {
+    const std::optional<OpenedKey> opened = Resolve(key);
+    if (!opened) {
+        return ERROR_INVALID_HANDLE;
+    }
+    const LONG status = store->EnumSubkey(opened->key, index, found);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (found->size() + 1 > name_size) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(name, found->c_str(), found->size() + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG SetBelow(HKEY key, std::string_view value_name, DWORD type, std::string_view data) {
+    const std::optional<OpenedKey> opened = Resolve(key);
+    if (!opened) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if ((opened->access & KEY_SET_VALUE) == 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return store->SetValue(opened->key, value_name, type, data);
+}
+
+}  // namespace
+
+void UseStore(RegistryStore* replacement) {
+    store = replacement != nullptr ? replacement : &empty_store;
+}
+
+int OpenHandleCount() {
+    return static_cast<int>(opened_keys.size());
+}
+
+}  // namespace standin
+
+using namespace standin;
+
+LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
+    const std::string_view path = subkey != nullptr ? subkey : "";
+    const std::string entry = "RegOpenKeyExA(" + Describe(parent) + ", " + Quote(path) + ", " +
+                              std::to_string(options) + ", " + Hex(access) + ")";
+    LONG status = PlannedFailure("RegOpenKeyExA");
+    if (status == ERROR_SUCCESS) {
+        status = OpenBelow(parent, path, access, result);
+    }
+    Record(entry + " = " + std::to_string(status));
+    return status;
+}
+
+LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_size) {
+    std::string found;
+    LONG status = PlannedFailure("RegEnumKeyA");
+    if (status == ERROR_SUCCESS) {
+        status = EnumBelow(key, index, name, name_size, &found);
+    }
+    Record("RegEnumKeyA(" + Describe(key) + ", " + std::to_string(index) + ", " +
+           std::to_string(name_size) + ") = " + std::to_string(status) +
+           (status == ERROR_SUCCESS ? " " + Quote(found) : ""));
+    return status;
+}
+
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD type,
+                           const BYTE* data, DWORD size) {
+    const std::string_view name = value_name != nullptr ? value_name : "";
+    const std::string_view bytes(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
+    LONG status = PlannedFailure("RegSetValueExA");
+    if (status == ERROR_SUCCESS) {
+        status = SetBelow(key, name, type, bytes);
+    }
+    Record("RegSetValueExA(" + Describe(key) + ", " + Quote(name) + ", " +
+           std::to_string(reserved) + ", " + std::to_string(type) + ", " + Quote(bytes) + ", " +
+           std::to_string(size) + ") = " + std::to_string(status));
+    return status;
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+    const std::string entry = "RegCloseKey(" + Describe(key) + ")";
+    LONG status = ERROR_SUCCESS;
+    if (RootName(key) == nullptr && opened_keys.erase(key) == 0) {
+        status = ERROR_INVALID_HANDLE;
+    }
+    Record(entry + " = " + std::to_string(status));
+    return status;
+}
+
+int WINAPI lstrcmpA(LPCSTR first, LPCSTR second) {
+    return std::strcmp(first, second);
+}

@@ -1,0 +1,19 @@
+// Key and value names compare without regard to letter case, in the order
+// the registry enumerates them: by their lower-case forms.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+// The lower-case form of an 8-bit name: ASCII letters, and the letters of
+// Windows-1252 that have a lower-case form there.
+std::string FoldCase(std::string_view name);
+char FoldChar(char c);
+
+// The segments of a backslash-separated key path; empty for an empty path.
+std::vector<std::string_view> SplitKeyPath(std::string_view path);
+
+}  // namespace standin
