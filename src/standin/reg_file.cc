@@ -1,0 +1,462 @@
+#include "standin/reg_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "standin/wine_text.h"
+
+namespace standin {
+namespace {
+
+constexpr std::string_view SIGNATURE = "WINE REGISTRY Version 2\n";
+constexpr std::string_view TIME_MARK = "#time=";
+constexpr std::size_t FIRST_SLOTS = 1 << 12;
+
+RegFile::SaveStep failing_step = RegFile::SaveStep::kNone;
+
+std::u32string Fold(std::u32string_view text) {
+    std::u32string folded(text);
+    for (char32_t& c : folded) {
+        c = FoldCodePoint(c);
+    }
+    return folded;
+}
+
+// Everything of `path` up to its `depth`-th backslash (or the end).
+std::u32string_view FirstSegments(std::u32string_view path, std::uint32_t depth) {
+    std::size_t end = 0;
+    for (std::uint32_t i = 0; i < depth; ++i) {
+        end = path.find(U'\\', i == 0 ? 0 : end + 1);
+        if (end == std::u32string_view::npos) {
+            return i + 1 == depth ? path : std::u32string_view();
+        }
+    }
+    return path.substr(0, end);
+}
+
+std::string_view LineAt(std::string_view text, std::size_t offset) {
+    const std::size_t end = text.find('\n', offset);
+    return text.substr(offset, (end == std::string_view::npos ? text.size() : end) - offset);
+}
+
+// The time of a change as Wine records it: seconds since 1970 on the key's
+// header line, a FILETIME (100 ns since 1601) in hex on its #time line.
+struct Stamp {
+    std::string seconds;
+    std::string filetime;
+};
+
+Stamp Now() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const auto ticks = static_cast<unsigned long long>(now.tv_sec) * 10000000ULL +
+                       static_cast<unsigned long long>(now.tv_nsec) / 100 + 116444736000000000ULL;
+    char filetime[32];
+    std::snprintf(filetime, sizeof filetime, "%llx", ticks);
+    return Stamp{std::to_string(now.tv_sec), filetime};
+}
+
+std::string HexBytes(std::string_view prefix, std::string_view bytes) {
+    std::string line(prefix);
+    std::size_t column = line.size();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(bytes[i]));
+        line += byte;
+        column += 2;
+        if (i + 1 < bytes.size()) {
+            line += ',';
+            ++column;
+            if (column > 76) {  // Wine wraps long binary data like this
+                line += "\\\n  ";
+                column = 2;
+            }
+        }
+    }
+    return line;
+}
+
+bool IsProperString(std::string_view data) {
+    return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
+}
+
+}  // namespace
+
+void RegFile::FailSaveAt(SaveStep step) {
+    failing_step = step;
+}
+
+LONG RegFile::Load(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "tonvane: %s: cannot be read: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    }
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    if (file.bad()) {
+        std::fprintf(stderr, "tonvane: %s: read failed\n", path.c_str());
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    return Parse(path, std::move(contents).str());
+}
+
+LONG RegFile::Fail(std::size_t offset, const char* what) const {
+    const auto line = std::count(text_.begin(), text_.begin() + static_cast<long>(offset), '\n');
+    std::fprintf(stderr, "tonvane: %s:%ld: %s\n", path_.c_str(), static_cast<long>(line + 1), what);
+    return ERROR_BADDB;
+}
+
+LONG RegFile::Parse(std::string path, std::string text) {
+    path_ = std::move(path);
+    text_ = std::move(text);
+    sections_.clear();
+    keys_.assign(1, Key{HASH_START, NONE, NONE, 0, false});
+    slots_.assign(FIRST_SLOTS, 0);
+    subkeys_.clear();
+    const std::string_view t = text_;
+    if (!t.starts_with(SIGNATURE)) {
+        return Fail(0, "not a Wine registry file: no \"WINE REGISTRY Version 2\" line");
+    }
+    if (t.back() != '\n') {
+        return Fail(t.size() - 1, "the last line has no line end: the file is cut short");
+    }
+    bool continued = false;
+    for (std::size_t pos = SIGNATURE.size(); pos < t.size();) {
+        std::string_view line = LineAt(t, pos);
+        const std::size_t next = pos + line.size() + 1;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        const char first = line.empty() ? ';' : line[0];
+        if (continued) {
+            continued = line.ends_with('\\');
+        } else if (first == '[') {
+            if (!sections_.empty()) {
+                sections_.back().body_end = static_cast<std::uint32_t>(pos);
+            }
+            sections_.push_back(
+                Section{static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(next), NONE});
+            if (const LONG status = IndexSection(static_cast<std::uint32_t>(pos), line)) {
+                return status;
+            }
+        } else if (first == '"' || first == '@') {
+            if (sections_.empty()) {
+                return Fail(pos, "value outside any key");
+            }
+            std::size_t name_end = 0;
+            if (first == '"') {
+                name_end = UnescapeWine(line.substr(1), '"', nullptr);
+                if (name_end == std::string_view::npos) {
+                    return Fail(pos, "value name has no closing quote");
+                }
+                name_end += 1;
+            }
+            const std::string_view rest = line.substr(name_end + 1);
+            if (!rest.starts_with('=')) {
+                return Fail(pos, "value name is not followed by '='");
+            }
+            if (rest.starts_with("=\"") && (rest.size() < 3 || !rest.ends_with('"'))) {
+                return Fail(pos, "string data has no closing quote");
+            }
+            continued = line.ends_with('\\');
+        } else if (first != ';' && first != '#') {
+            return Fail(pos, "line is neither a key, a value nor a comment");
+        }
+        pos = next;
+    }
+    if (continued) {
+        return Fail(t.size() - 1, "the last value is cut short");
+    }
+    if (!sections_.empty()) {
+        sections_.back().body_end = static_cast<std::uint32_t>(t.size());
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG RegFile::IndexSection(std::uint32_t header, std::string_view line) {
+    std::u32string name;
+    if (UnescapeWine(line.substr(1), ']', &name) == std::string_view::npos) {
+        return Fail(header, "key name has no closing bracket");
+    }
+    const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
+    std::uint64_t hash = HASH_START;
+    std::uint32_t parent = 0;
+    std::uint32_t depth = 0;
+    for (std::size_t i = 0; !name.empty(); ++i) {
+        if (i == name.size() || name[i] == U'\\') {
+            parent = AddKey(hash, parent, ++depth, section, i == name.size());
+            if (i == name.size()) {
+                break;
+            }
+        }
+        hash = HashStep(hash, FoldCodePoint(name[i]));
+    }
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t RegFile::AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t depth,
+                              std::uint32_t section, bool own) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = hash & mask;
+    for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+        Key& key = keys_[slots_[slot] - 1];
+        // Siblings are told apart by the hash of their whole path.
+        if (key.hash == hash && key.parent == parent) {
+            if (own && !key.own_section) {
+                key.own_section = true;
+                key.section = section;
+            }
+            return slots_[slot] - 1;
+        }
+    }
+    const auto index = static_cast<std::uint32_t>(keys_.size());
+    keys_.push_back(Key{hash, section, parent, depth, own});
+    slots_[slot] = index + 1;
+    if (keys_.size() * 2 > slots_.size()) {
+        std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+        old.swap(slots_);
+        const std::size_t new_mask = slots_.size() - 1;
+        for (const std::uint32_t entry : old) {
+            if (entry != 0) {
+                std::size_t s = keys_[entry - 1].hash & new_mask;
+                while (slots_[s] != 0) {
+                    s = (s + 1) & new_mask;
+                }
+                slots_[s] = entry;
+            }
+        }
+    }
+    return index;
+}
+
+std::u32string RegFile::SegmentsOf(const Key& key) const {
+    if (key.depth == 0) {
+        return std::u32string();
+    }
+    std::u32string name;
+    UnescapeWine(std::string_view(text_).substr(sections_[key.section].header + 1), ']', &name);
+    return std::u32string(FirstSegments(name, key.depth));
+}
+
+std::uint32_t RegFile::FindKey(std::string_view path) const {
+    const std::u32string folded = Fold(AnsiToU32(path));
+    std::uint64_t hash = HASH_START;
+    for (const char32_t c : folded) {
+        hash = HashStep(hash, c);
+    }
+    const auto depth =
+        folded.empty()
+            ? 0u
+            : static_cast<std::uint32_t>(std::count(folded.begin(), folded.end(), U'\\') + 1);
+    return FindKey(hash, depth, folded);
+}
+
+std::uint32_t RegFile::FindKey(std::uint64_t hash, std::uint32_t depth,
+                               std::u32string_view folded) const {
+    if (depth == 0) {
+        return 0;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Key& key = keys_[slots_[slot] - 1];
+        if (key.hash == hash && key.depth == depth && Fold(SegmentsOf(key)) == folded) {
+            return slots_[slot] - 1;
+        }
+    }
+    return NONE;
+}
+
+bool RegFile::HasKey(std::string_view path) const {
+    return FindKey(path) != NONE;
+}
+
+LONG RegFile::EnumSubkey(std::string_view path, DWORD index, std::string* name) {
+    const std::uint32_t parent = FindKey(path);
+    if (parent == NONE) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    auto [cached, fresh] = subkeys_.try_emplace(parent);
+    std::vector<std::string>& names = cached->second;
+    if (fresh) {
+        std::vector<std::pair<std::u32string, std::u32string>> found;  // folded, as stored
+        for (const Key& key : keys_) {
+            if (key.parent == parent && key.depth > 0) {
+                std::u32string segments = SegmentsOf(key);
+                std::u32string last = segments.substr(segments.rfind(U'\\') + 1);
+                found.emplace_back(Fold(last), std::move(last));
+            }
+        }
+        std::sort(found.begin(), found.end());
+        for (const auto& [folded, stored] : found) {
+            names.push_back(U32ToAnsi(stored));
+        }
+    }
+    if (index >= names.size()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    *name = names[index];
+    return ERROR_SUCCESS;
+}
+
+std::string RegFile::ValueLine(std::string_view value_name, DWORD type,
+                               std::string_view data) const {
+    std::string line = value_name.empty()
+                           ? "@="
+                           : "\"" + EscapeWine(AnsiToU32(value_name), Quoting::kString) + "\"=";
+    if ((type == REG_SZ || type == 2) && IsProperString(data)) {
+        data.remove_suffix(1);
+        return line + (type == 2 ? "str(2):\"" : "\"") +
+               EscapeWine(AnsiToU32(data), Quoting::kString) + "\"";
+    }
+    if (type == REG_DWORD && data.size() == 4) {
+        char number[16];
+        std::snprintf(number, sizeof number, "dword:%02x%02x%02x%02x",
+                      static_cast<unsigned char>(data[3]), static_cast<unsigned char>(data[2]),
+                      static_cast<unsigned char>(data[1]), static_cast<unsigned char>(data[0]));
+        return line + number;
+    }
+    std::string bytes(data);
+    if (type == REG_SZ || type == 2) {  // stored as UTF-16, as the platform does
+        bytes.clear();
+        for (const char32_t c : AnsiToU32(data)) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+    }
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, type == 3 ? "hex:" : "hex(%x):", type);
+    return HexBytes(line + prefix, bytes);
+}
+
+// Replaces the value's line, or inserts one where Wine keeps it: values
+// are listed in the order of their folded names.
+void RegFile::ReplaceValue(const Section& section, std::string_view value_name, std::string line) {
+    const std::u32string wanted = Fold(AnsiToU32(value_name));
+    std::size_t insert_at = std::string::npos;
+    std::size_t append_at = section.body;
+    for (std::size_t pos = section.body; pos < section.body_end;) {
+        std::size_t end = pos + LineAt(text_, pos).size();
+        while (end < section.body_end && text_[end - 1] == '\\') {
+            end += 1 + LineAt(text_, end + 1).size();
+        }
+        const std::string_view current(text_.data() + pos, end - pos);
+        if (current.starts_with('"') || current.starts_with('@')) {
+            std::u32string name;
+            if (current[0] == '"') {
+                UnescapeWine(current.substr(1), '"', &name);
+            }
+            name = Fold(name);
+            if (name == wanted) {
+                text_.replace(pos, end - pos, line);
+                return;
+            }
+            if (name > wanted && insert_at == std::string::npos) {
+                insert_at = pos;
+            }
+        }
+        if (!current.empty()) {
+            append_at = end + 1;
+        }
+        pos = end + 1;
+    }
+    text_.insert(insert_at != std::string::npos ? insert_at : append_at, line + "\n");
+}
+
+void RegFile::InsertSection(const Key& key, std::string line) {
+    const Stamp now = Now();
+    text_.insert(sections_[key.section].header,
+                 "[" + EscapeWine(SegmentsOf(key), Quoting::kKeyName) + "] " + now.seconds + "\n" +
+                     std::string(TIME_MARK) + now.filetime + "\n" + line + "\n\n");
+}
+
+LONG RegFile::SetValue(std::string_view path, std::string_view value_name, DWORD type,
+                       std::string_view data) {
+    const std::uint32_t index = FindKey(path);
+    if (index == NONE || index == 0) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const Key key = keys_[index];
+    const std::string original = text_;
+    std::string line = ValueLine(value_name, type, data);
+    if (!key.own_section) {
+        InsertSection(key, std::move(line));
+    } else {
+        const Section section = sections_[key.section];
+        ReplaceValue(section, value_name, std::move(line));
+        // Then the stamps, which come before the value, so no offset moves.
+        const Stamp now = Now();
+        const std::string_view body = LineAt(text_, section.body);
+        if (body.starts_with(TIME_MARK)) {
+            text_.replace(section.body + TIME_MARK.size(), body.size() - TIME_MARK.size(),
+                          now.filetime);
+        }
+        const std::string_view header = LineAt(text_, section.header);
+        const std::size_t seconds = header.rfind("] ");
+        if (seconds != std::string_view::npos &&
+            header.find_first_not_of("0123456789", seconds + 2) == std::string_view::npos) {
+            text_.replace(section.header + seconds + 2, header.size() - seconds - 2, now.seconds);
+        }
+    }
+    std::string changed = text_;
+    Parse(path_, std::move(changed));
+    const LONG saved = Save();
+    if (saved != ERROR_SUCCESS) {
+        Parse(path_, original);  // what is on disk
+    }
+    return saved;
+}
+
+LONG RegFile::Save() const {
+    const std::string temporary = path_ + ".tonvane-XXXXXX";
+    std::vector<char> name(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    struct stat original {};
+    const char* failed = nullptr;
+    int fd = -1;
+    if (stat(path_.c_str(), &original) != 0) {
+        failed = "cannot be examined";
+    } else if (failing_step == SaveStep::kCreate || (fd = mkstemp(name.data())) < 0) {
+        failed = "a new copy cannot be created beside it";
+    } else if (failing_step == SaveStep::kWrite ||
+               write(fd, text_.data(), text_.size()) != static_cast<ssize_t>(text_.size()) ||
+               fchmod(fd, original.st_mode & 07777) != 0) {
+        failed = "the new copy cannot be written";
+    } else if (failing_step == SaveStep::kSync || fsync(fd) != 0) {
+        failed = "the new copy cannot be flushed to disk";
+    }
+    if (fd >= 0 && close(fd) != 0 && failed == nullptr) {
+        failed = "the new copy cannot be written";
+    }
+    if (failed == nullptr &&
+        (failing_step == SaveStep::kRename || rename(name.data(), path_.c_str()) != 0)) {
+        failed = "the new copy cannot replace it";
+    }
+    if (failed != nullptr) {
+        std::fprintf(stderr, "tonvane: %s: %s; it is left as it was\n", path_.c_str(), failed);
+        if (fd >= 0) {
+            unlink(name.data());
+        }
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    // The rename itself reaches the disk with the folder.
+    const std::string folder = path_.substr(0, path_.rfind('/') + 1);
+    const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace standin

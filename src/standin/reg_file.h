@@ -1,0 +1,77 @@
+// One registry file of a Wine prefix (system.reg, userdef.reg, user.reg),
+// held as its text. Only an index of its keys is built; a change rewrites
+// just the lines it touches and leaves every other byte as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "standin/win32_api.h"
+
+namespace standin {
+
+class RegFile {
+public:
+    // Reads and indexes the file at `path`. On failure writes the file, the
+    // line and what is wrong to standard error and returns nonzero.
+    LONG Load(const std::string& path);
+    // Indexes `text` as the contents of a file named `path`.
+    LONG Parse(std::string path, std::string text);
+
+    // Key paths are 8-bit text below the file's root, backslash-separated;
+    // the empty path is the root.
+    bool HasKey(std::string_view path) const;
+    LONG EnumSubkey(std::string_view path, DWORD index, std::string* name);
+    // Creates or replaces the value in the text, then saves the file.
+    LONG SetValue(std::string_view path, std::string_view value_name, DWORD type,
+                  std::string_view data);
+
+    // Writes the text back: to a new file beside the old one, flushed to disk
+    // and renamed over it, keeping its mode. The old file stays whole on any
+    // failure.
+    LONG Save() const;
+    const std::string& Text() const { return text_; }
+
+    // For tests: make the save fail at one of its steps.
+    enum class SaveStep { kNone, kCreate, kWrite, kSync, kRename };
+    static void FailSaveAt(SaveStep step);
+
+private:
+    struct Section {
+        std::uint32_t header;    // offset of its '['
+        std::uint32_t body;      // offset of the line after the header
+        std::uint32_t body_end;  // offset of the next header, or the end
+    };
+    struct Key {
+        std::uint64_t hash;     // of the folded path
+        std::uint32_t section;  // its own section, or the first one below it
+        std::uint32_t parent;   // index in keys_
+        std::uint32_t depth;    // number of segments
+        bool own_section;
+    };
+    static constexpr std::uint32_t NONE = 0xFFFFFFFF;
+
+    LONG Fail(std::size_t offset, const char* what) const;
+    LONG IndexSection(std::uint32_t header, std::string_view line);
+    std::uint32_t AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t depth,
+                         std::uint32_t section, bool own);
+    std::uint32_t FindKey(std::string_view path) const;
+    std::uint32_t FindKey(std::uint64_t hash, std::uint32_t depth,
+                          std::u32string_view folded) const;
+    std::u32string SegmentsOf(const Key& key) const;  // original case
+    std::string ValueLine(std::string_view value_name, DWORD type, std::string_view data) const;
+    void ReplaceValue(const Section& section, std::string_view value_name, std::string line);
+    void InsertSection(const Key& key, std::string line);
+
+    std::string path_;
+    std::string text_;
+    std::vector<Section> sections_;
+    std::vector<Key> keys_;             // keys_[0] is the root
+    std::vector<std::uint32_t> slots_;  // open addressing: key index + 1, 0 for empty
+    std::unordered_map<std::uint32_t, std::vector<std::string>> subkeys_;  // sorted, by key
+};
+
+}  // namespace standin

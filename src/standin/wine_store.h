@@ -1,0 +1,45 @@
+// The registry of a Wine prefix, read from and written to its files:
+// HKEY_LOCAL_MACHINE is system.reg, HKEY_USERS\.Default userdef.reg and
+// HKEY_CURRENT_USER user.reg. Other keys do not exist here.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "standin/reg_file.h"
+#include "standin/registry_store.h"
+
+namespace standin {
+
+class WinePrefixStore : public RegistryStore {
+public:
+    explicit WinePrefixStore(std::string prefix);
+    ~WinePrefixStore() override;
+    WinePrefixStore(const WinePrefixStore&) = delete;
+    WinePrefixStore& operator=(const WinePrefixStore&) = delete;
+
+    // The prefix Wine itself would use: $WINEPREFIX, else ~/.wine.
+    static std::string DefaultPrefix();
+
+    LONG OpenKey(const KeyPath& key) override;
+    LONG EnumSubkey(const KeyPath& key, DWORD index, std::string* name) override;
+    LONG SetValue(const KeyPath& key, std::string_view value_name, DWORD type,
+                  std::string_view data) override;
+
+private:
+    struct Place {
+        const char* file;  // nullptr: the key is not in any file
+        std::string path;  // below the file's root
+    };
+    static Place PlaceOf(const KeyPath& key);
+    LONG Prepare();
+    LONG FileFor(const Place& place, RegFile** file);
+    bool WineserverRunning() const;
+
+    std::string prefix_;
+    int lock_ = -1;
+    LONG prepared_ = -1;  // status of Prepare once it has run
+    std::map<std::string, std::pair<LONG, RegFile>> files_;
+};
+
+}  // namespace standin

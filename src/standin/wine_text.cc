@@ -1,0 +1,183 @@
+#include "standin/wine_text.h"
+
+#include <cstdio>
+
+#include "standin/codepage.h"
+
+namespace standin {
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool IsOctal(char c) {
+    return c >= '0' && c <= '7';
+}
+
+// Reads the escape after a backslash at text[0]; returns its length or 0.
+std::size_t ReadEscape(std::string_view text, char32_t* c) {
+    if (text.empty()) {
+        return 0;
+    }
+    switch (text[0]) {
+    case 'a': *c = 0x07; return 1;
+    case 'b': *c = 0x08; return 1;
+    case 'e': *c = 0x1B; return 1;
+    case 'f': *c = 0x0C; return 1;
+    case 'n': *c = 0x0A; return 1;
+    case 'r': *c = 0x0D; return 1;
+    case 't': *c = 0x09; return 1;
+    case 'v': *c = 0x0B; return 1;
+    case 'x': {
+        std::size_t length = 1;
+        *c = 0;
+        while (length < 5 && length < text.size() && HexDigit(text[length]) >= 0) {
+            *c = *c * 16 + static_cast<char32_t>(HexDigit(text[length++]));
+        }
+        return length > 1 ? length : 0;
+    }
+    default:
+        if (IsOctal(text[0])) {
+            std::size_t length = 0;
+            *c = 0;
+            while (length < 3 && length < text.size() && IsOctal(text[length])) {
+                *c = *c * 8 + static_cast<char32_t>(text[length++] - '0');
+            }
+            return length;
+        }
+        *c = static_cast<unsigned char>(text[0]);
+        return 1;
+    }
+}
+
+// Reads one UTF-8 sequence; a malformed byte stands for itself in Latin-1.
+std::size_t ReadUtf8(std::string_view text, char32_t* c) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (length == 1 || length > text.size() || lead < 0xC2) {
+        *c = lead;
+        return 1;
+    }
+    char32_t value = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80) {
+            *c = lead;
+            return 1;
+        }
+        value = (value << 6) | (next & 0x3F);
+    }
+    *c = value;
+    return length;
+}
+
+}  // namespace
+
+std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] != terminator) {
+        char32_t c;
+        std::size_t length;
+        if (text[i] == '\\') {
+            length = ReadEscape(text.substr(i + 1), &c);
+            if (length == 0) {
+                return std::string_view::npos;
+            }
+            ++length;
+        } else {
+            length = ReadUtf8(text.substr(i), &c);
+        }
+        if (out != nullptr) {
+            *out += c;
+        }
+        i += length;
+    }
+    return i < text.size() ? i : std::string_view::npos;
+}
+
+// Wine writes what is not printable ASCII as the shortest escape that the
+// next character cannot be read into.
+std::string EscapeWine(std::u32string_view text, Quoting quoting) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        const char next =
+            i + 1 < text.size() && text[i + 1] < 0x80 ? static_cast<char>(text[i + 1]) : '\0';
+        char escape[16];
+        switch (c) {
+        case 0x07: out += "\\a"; continue;
+        case 0x08: out += "\\b"; continue;
+        case 0x09: out += "\\t"; continue;
+        case 0x0A: out += "\\n"; continue;
+        case 0x0B: out += "\\v"; continue;
+        case 0x0C: out += "\\f"; continue;
+        case 0x0D: out += "\\r"; continue;
+        case 0x1B: out += "\\e"; continue;
+        case '\\': out += "\\\\"; continue;
+        default: break;
+        }
+        const bool quoted = quoting == Quoting::kKeyName ? (c == '[' || c == ']') : c == '"';
+        if (quoted) {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            std::snprintf(escape, sizeof escape, IsOctal(next) ? "\\%03o" : "\\%o",
+                          static_cast<unsigned>(c));
+            out += escape;
+        } else if (c > 0x7F) {
+            std::snprintf(escape, sizeof escape, HexDigit(next) >= 0 ? "\\x%04x" : "\\x%x",
+                          static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+char32_t FoldCodePoint(char32_t c) {
+    if (c < 0x80) {
+        return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
+    }
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+        return c + 0x20;
+    }
+    if (c == 0x178) {
+        return 0xFF;
+    }
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+        c != 0x17F) {
+        // Latin Extended-A pairs letters upper then lower, with a shift of
+        // parity between 0x138 and 0x149 and after 0x178.
+        const bool shifted = (c > 0x138 && c < 0x149) || c > 0x178;
+        return (c % 2 == (shifted ? 1u : 0u)) ? c + 1 : c;
+    }
+    return c;
+}
+
+std::u32string AnsiToU32(std::string_view ansi) {
+    std::u32string text;
+    text.reserve(ansi.size());
+    for (const char c : ansi) {
+        text += AnsiToUnicode(static_cast<unsigned char>(c));
+    }
+    return text;
+}
+
+std::string U32ToAnsi(std::u32string_view text) {
+    std::string ansi;
+    ansi.reserve(text.size());
+    for (const char32_t c : text) {
+        ansi += UnicodeToAnsi(c);
+    }
+    return ansi;
+}
+
+}  // namespace standin

@@ -1,0 +1,34 @@
+// Text as Wine's registry files hold it: UTF-8 lines in which key names,
+// value names and string data are written with backslash escapes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace standin {
+
+// Decodes escaped text up to the first unescaped `terminator`, which must
+// come before the end of `text`. Returns the number of bytes read, the
+// terminator not included, or npos for text that does not end or has a bad
+// escape. The decoded code points go to `out` when it is given.
+std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out);
+
+// Escapes `text` as Wine writes it: inside a key name `[` and `]` are
+// escaped, elsewhere `"` is.
+enum class Quoting { kKeyName, kString };
+std::string EscapeWine(std::u32string_view text, Quoting quoting);
+
+// Lower-case form of a code point, as the registry compares names.
+char32_t FoldCodePoint(char32_t c);
+
+// One step of the hash of a folded name: FNV-1a over code points.
+inline constexpr std::uint64_t HASH_START = 0xcbf29ce484222325ULL;
+inline std::uint64_t HashStep(std::uint64_t hash, char32_t folded) {
+    return (hash ^ folded) * 0x100000001b3ULL;
+}
+
+std::u32string AnsiToU32(std::string_view ansi);
+std::string U32ToAnsi(std::u32string_view text);
+
+}  // namespace standin
