@@ -85,6 +85,11 @@ std::string HexBytes(std::string_view prefix, std::string_view bytes) {
     return line;
 }
 
+// The length of the name at the front of a value line: @ or a quoted name.
+std::size_t NameLength(std::string_view line) {
+    return line[0] == '@' ? 1 : UnescapeWine(line.substr(1), '"', nullptr) + 2;
+}
+
 bool IsProperString(std::string_view data) {
     return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
 }
@@ -358,7 +363,9 @@ void RegFile::ReplaceValue(const Section& section, std::string_view value_name, 
             }
             name = Fold(name);
             if (name == wanted) {
-                text_.replace(pos, end - pos, line);
+                // The value keeps the name it was stored under, as in Wine.
+                const std::size_t kept = NameLength(current);
+                text_.replace(pos + kept, end - pos - kept, line.substr(NameLength(line)));
                 return;
             }
             if (name > wanted && insert_at == std::string::npos) {

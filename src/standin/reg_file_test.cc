@@ -1,0 +1,240 @@
+#include "standin/reg_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using standin::RegFile;
+
+// Laid out as Wine writes it; "Class" exists only through the keys below it.
+constexpr char SYSTEM_REG[] = R"(WINE REGISTRY Version 2
+;; All keys relative to \\Machine
+
+#arch=win32
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000\\Drivers\\midi\\fmsynth] 1796982861
+#time=1dd895598bc2a68
+"Driver"="fm.drv"
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\0002] 1796982863
+#time=1dd895599872240
+@="default"
+"bin"=hex:01,02,ff
+"dw"=dword:12345678
+"zz"="last"
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\0003\\Drivers\\midi\\\xe9] 1796982863
+#time=1dd895599a1b646
+@=""
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\0010\\Drivers\\midi\\odd "q" \[b\] back\\slash] 1796982862
+#time=1dd895598ebcd36
+@=""
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\a_b] 1796982863
+#time=1dd895599d4d8be
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\A\[] 1796982863
+#time=1dd895599d4d8be
+
+[System\\CurrentControlSet\\Services\\Class\\MEDIA\\aZb] 1796982863
+#time=1dd895599d4d8be
+"long"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\
+  17,18,19
+
+)";
+constexpr char MEDIA[] = "System\\CurrentControlSet\\Services\\Class\\MEDIA";
+
+class RegFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("reg_file_test." + std::to_string(getpid()) + "." +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder_);
+        path_ = (folder_ / "system.reg").string();
+        Write(SYSTEM_REG);
+    }
+    void TearDown() override {
+        RegFile::FailSaveAt(RegFile::SaveStep::kNone);
+        fs::remove_all(folder_);
+    }
+    void Write(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
+    std::string OnDisk() const {
+        std::ostringstream text;
+        text << std::ifstream(path_, std::ios::binary).rdbuf();
+        return text.str();
+    }
+    LONG SetString(RegFile& file, const std::string& key, const std::string& name,
+                   const std::string& text) {
+        return file.SetValue(key, name, REG_SZ, std::string_view(text.c_str(), text.size() + 1));
+    }
+    // The lines of the file on disk that differ from the original, as
+    // (old, new) pairs of whole lines; for edits that keep the line count.
+    std::vector<std::pair<std::string, std::string>> ChangedLines() const {
+        std::istringstream before(SYSTEM_REG);
+        std::istringstream after(OnDisk());
+        std::vector<std::pair<std::string, std::string>> changed;
+        std::string old_line, new_line;
+        while (std::getline(before, old_line) && std::getline(after, new_line)) {
+            if (old_line != new_line) {
+                changed.emplace_back(old_line, new_line);
+            }
+        }
+        return changed;
+    }
+
+    fs::path folder_;
+    std::string path_;
+};
+
+TEST_F(RegFileTest, FindsKeysWithoutRegardToLetterCase) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    const struct {
+        std::string path;
+        bool exists;
+    } cases[] = {
+        {"", true},
+        {"System", true},  // listed only through the keys below it
+        {"system\\currentcontrolset\\services\\class\\media", true},
+        {std::string(MEDIA) + "\\0000\\DRIVERS\\MIDI\\FMSYNTH", true},
+        {std::string(MEDIA) + "\\0003\\Drivers\\midi\\\xE9", true},
+        {std::string(MEDIA) + "\\0003\\Drivers\\midi\\\xC9", true},  // É folds to é
+        {std::string(MEDIA) + "\\0010\\Drivers\\midi\\odd \"q\" [b] back\\slash", true},
+        {std::string(MEDIA) + "\\0001", false},
+        {std::string(MEDIA) + "\\0000\\Drivers\\midi\\fmsynt", false},
+        {std::string(MEDIA) + "\\0000\\Drivers\\midi\\fmsynth\\x", false},
+        {"System\\\\CurrentControlSet", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(file.HasKey(c.path), c.exists) << c.path;
+    }
+}
+
+TEST_F(RegFileTest, EnumeratesSubkeysInWinesOrder) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    std::vector<std::string> names;
+    std::string name;
+    for (DWORD index = 0; file.EnumSubkey(MEDIA, index, &name) == ERROR_SUCCESS; ++index) {
+        names.push_back(name);
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"0000", "0002", "0003", "0010", "A[", "a_b", "aZb"}));
+    EXPECT_EQ(file.EnumSubkey(MEDIA, 7, &name), ERROR_NO_MORE_ITEMS);
+}
+
+// The value keeps the name it was stored under, as in Wine.
+TEST_F(RegFileTest, ReplacingAValueChangesOnlyItsLineAndTheStamps) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    const std::string key = std::string(MEDIA) + "\\0002";
+    ASSERT_EQ(SetString(file, key, "ZZ",
+                        "new \"q\" [b] \\ \t\xE9"
+                        "a\x80"),
+              ERROR_SUCCESS);
+    const auto changed = ChangedLines();
+    ASSERT_EQ(changed.size(), 3u);
+    EXPECT_TRUE(changed[0].second.starts_with(
+        "[System\\\\CurrentControlSet\\\\Services\\\\Class\\\\MEDIA\\\\0002] "));
+    EXPECT_NE(changed[0].second, changed[0].first);
+    EXPECT_TRUE(changed[1].second.starts_with("#time="));
+    EXPECT_EQ(changed[2].second, R"("zz"="new \"q\" [b] \\ \t\x00e9a\x20ac")");
+
+    const std::string number("\x01\x00\x00\x00", 4);
+    ASSERT_EQ(file.SetValue(key, "DW", REG_DWORD, number), ERROR_SUCCESS);
+    EXPECT_EQ(ChangedLines()[2].second, R"("dw"=dword:00000001)");
+}
+
+TEST_F(RegFileTest, NewValueGoesInNameOrder) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(file, std::string(MEDIA) + "\\0002", "CurrentInstrument", "fm<0002>"),
+              ERROR_SUCCESS);
+    EXPECT_NE(OnDisk().find("\"bin\"=hex:01,02,ff\n\"CurrentInstrument\"=\"fm<0002>\"\n\"dw\""),
+              std::string::npos);
+    ASSERT_EQ(SetString(file, std::string(MEDIA) + "\\a_b", "Name", "x"), ERROR_SUCCESS);
+    EXPECT_NE(OnDisk().find("MEDIA\\\\a_b] "), std::string::npos);
+    EXPECT_NE(OnDisk().find("\"Name\"=\"x\"\n\n[System"), std::string::npos);
+}
+
+TEST_F(RegFileTest, ValueOfAKeyWithoutItsOwnSectionGetsOneBeforeItsSubkeys) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(file, std::string(MEDIA) + "\\0000", "v", "x"), ERROR_SUCCESS);
+    const std::string text = OnDisk();
+    const std::size_t added =
+        text.find("[System\\\\CurrentControlSet\\\\Services\\\\Class\\\\MEDIA\\\\0000] ");
+    ASSERT_NE(added, std::string::npos);
+    EXPECT_NE(text.find("\n#time=", added), std::string::npos);
+    EXPECT_EQ(
+        text.find("\"v\"=\"x\"\n\n["
+                  "System\\\\CurrentControlSet\\\\Services\\\\Class\\\\MEDIA\\\\0000\\\\Drivers"),
+        text.find("\"v\"=\"x\""));
+    RegFile again;
+    ASSERT_EQ(again.Load(path_), ERROR_SUCCESS);
+    EXPECT_TRUE(again.HasKey(std::string(MEDIA) + "\\0000\\Drivers\\midi\\fmsynth"));
+}
+
+TEST_F(RegFileTest, MissingKeyIsNotCreated) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(file, std::string(MEDIA) + "\\0001", "v", "x"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OnDisk(), SYSTEM_REG);
+}
+
+TEST_F(RegFileTest, FailedSaveLeavesTheFileWholeAndNothingBeside) {
+    chmod(path_.c_str(), 0640);
+    for (const auto step : {RegFile::SaveStep::kCreate, RegFile::SaveStep::kWrite,
+                            RegFile::SaveStep::kSync, RegFile::SaveStep::kRename}) {
+        RegFile file;
+        ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+        RegFile::FailSaveAt(step);
+        EXPECT_NE(SetString(file, std::string(MEDIA) + "\\0002", "v", "x"), ERROR_SUCCESS);
+        EXPECT_EQ(OnDisk(), SYSTEM_REG);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+    }
+    RegFile::FailSaveAt(RegFile::SaveStep::kNone);
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(file, std::string(MEDIA) + "\\0002", "v", "x"), ERROR_SUCCESS);
+    struct stat info {};
+    stat(path_.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(RegFileTest, MalformedFileIsRefusedWithItsLine) {
+    const std::string body = std::string(SYSTEM_REG).substr(25);  // after the signature
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"REGEDIT4\n", ":1: not a Wine registry file"},
+        {"", ":1: not a Wine registry file"},
+        {std::string(SYSTEM_REG, 200), ":8: the last line has no line end"},
+        {"WINE REGISTRY Version 2\n\"v\"=\"x\"\n", ":2: value outside any key"},
+        {"WINE REGISTRY Version 2\n[a\\\\b 1\n", ":2: key name has no closing bracket"},
+        {"WINE REGISTRY Version 2\n[a] 1\n\"v=\"x\"\n", ":3: value name is not followed"},
+        {"WINE REGISTRY Version 2\n[a] 1\n\"v\"=\"x\n", ":3: string data has no closing quote"},
+        {"WINE REGISTRY Version 2\n[a] 1\n\"v\n", ":3: value name has no closing quote"},
+        {"WINE REGISTRY Version 2\n[a] 1\nv=1\n", ":3: line is neither"},
+        {"WINE REGISTRY Version 2\n[a] 1\n\"v\"=hex:00,\\\n", ":3: the last value is cut short"},
+    };
+    for (const auto& c : cases) {
+        Write(c.text);
+        RegFile file;
+        ::testing::internal::CaptureStderr();
+        EXPECT_NE(file.Load(path_), ERROR_SUCCESS) << c.message;
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(told.find(path_ + c.message), std::string::npos) << told;
+    }
+}
+
+}  // namespace
