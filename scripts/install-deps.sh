@@ -3,8 +3,11 @@
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
-packages=(cmake g++ libgtest-dev mingw-w64 wine wine32 wine64 xvfb xdotool
-          x11-apps imagemagick clang libclang-rt-14-dev clang-format)
+packages=(cmake g++ libgtest-dev file)
+if [ "${1:-}" != "--build-only" ]; then
+    packages+=(mingw-w64 wine wine32 wine64 xvfb xdotool x11-apps imagemagick
+               clang libclang-rt-14-dev clang-format python3)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -14,6 +17,6 @@ done
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo dpkg --add-architecture i386
+[ "${1:-}" = "--build-only" ] || $sudo dpkg --add-architecture i386
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
