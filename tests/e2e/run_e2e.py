@@ -1,0 +1,404 @@
+#!/usr/bin/env python3
+"""End-to-end proof of Tonvane on the real Win32 API under 32-bit Wine.
+
+Each scenario sets up the registry of one fresh Wine prefix, runs
+build/win32/tonvane.exe with a command line under Wine's relay channel, and
+checks the exit status, every message box, every registry call the program
+makes, and the registry afterwards as `wine reg query` reads it. The same
+arguments are then given to build/native/tonvane on a copy of the same
+registry files, which must end with the same messages, status and values.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass, field
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+EXE = os.path.join(ROOT, "build", "win32", "tonvane.exe")
+NATIVE = os.path.join(ROOT, "build", "native", "tonvane")
+
+MEDIA = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\MEDIA"
+MIDIMAP = r"HKEY_USERS\.Default\Software\Microsoft\Windows\CurrentVersion\Multimedia\MIDIMap"
+INVALID = "Invalid Option on command line."
+FAILED = "Attempt to redirect MIDI stream failed."
+NO_MEDIA = "Error opening Registry for MEDIA"
+USAGE = re.compile(
+    r"Tonvane v1\.0 by Caldreth [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n"
+    r"USAGE:\nTonvane <Driver>\n"
+    r"Where <Driver> is the driver name you want the MIDI stream to flow to\.\n\Z")
+KEY_READ, KEY_SET_VALUE = 0x20019, 0x2
+OLD = ("old<9999>", 1)  # the MIDI mapper values every set-up starts with
+
+
+# Registry set-ups: the instances of the MEDIA class, each with the MIDI
+# driver keys it holds; None for no class key at all.
+STANDARD = {"0000": [], "0001": ["other"], "0002": ["fmsynth"], "0003": ["fmsynth"]}
+SETUPS = {
+    "standard": STANDARD,
+    "upper-case driver": {"0000": [], "0002": ["FMSYNTH"]},
+    "no class key": None,
+    "empty class": {},
+    "deep driver": {"0000": [r"bank\fm"]},
+    # A key name holds at most 255 characters, so the longest driver name
+    # that fits reaches two keys down.
+    "long driver": {"0000": ["d" * 200 + "\\" + "d" * 227]},
+    "odd driver": {"0000": ['say"hi"[x]'], "0001": ["caf\u00e9"]},
+}
+
+
+@dataclass
+class Scenario:
+    what: str
+    args: list            # as typed after the program's name
+    tail: str             # the command tail the program receives
+    boxes: list           # texts, "USAGE" for the usage text
+    status: int
+    value: object = None  # CurrentInstrument afterwards; None: unchanged
+    setup: str = "standard"
+    midimap: bool = True  # whether the MIDI mapper key exists
+
+
+S = Scenario
+LONGEST = "d" * 200 + "\\" + "d" * 227
+SCENARIOS = [
+    S("no arguments: usage", [], "", ["USAGE"], 1),
+    S("help option", ["-?"], "-?", ["USAGE"], 1),
+    S("help option with a slash", ["/?"], "/?", ["USAGE"], 1),
+    S("help option after a name: no redirect", ["fmsynth", "-?"], "fmsynth -?", ["USAGE"], 1),
+    S("anything after the question mark", ["-?fmsynth"], "-?fmsynth", ["USAGE"], 1),
+    S("help after an invalid option", ["-x", "/?"], "-x /?", [INVALID, "USAGE"], 1),
+    S("driver found: first instance holding it wins", ["fmsynth"], "fmsynth", [], 1,
+      "fmsynth<0002>"),
+    S("letter case: the caller's driver, the registry's instance", ["fmsynth"], "fmsynth", [], 1,
+      "fmsynth<0002>", "upper-case driver"),
+    S("driver not found", ["nothere"], "nothere", [FAILED], 0),
+    S("class key missing: two boxes", ["fmsynth"], "fmsynth", [NO_MEDIA, FAILED], 0,
+      setup="no class key"),
+    S("class without instances", ["fmsynth"], "fmsynth", [FAILED], 0, setup="empty class"),
+    S("MIDI mapper key missing: not created, the run fails", ["fmsynth"], "fmsynth", [FAILED], 0,
+      midimap=False),
+    S("invalid option: the rest becomes the name", ["-fmsynth"], "-fmsynth", [INVALID], 1,
+      "fmsynth<0002>"),
+    S("two marks: two messages", ["-/fmsynth"], "-/fmsynth", [INVALID, INVALID], 1,
+      "fmsynth<0002>"),
+    S("question mark not directly after the mark", ["-", "?"], "- ?", [INVALID, FAILED], 0),
+    S("mark at the end", ["fmsynth", "-"], "fmsynth -", [INVALID], 1, "fmsynth<0002>"),
+    S("two marks at the end", ["fmsynth", "--"], "fmsynth --", [INVALID, INVALID], 1,
+      "fmsynth<0002>"),
+    S("only marks: empty name refused", ["-", "/", "-"], "- / -", [INVALID] * 3 + [FAILED], 0),
+    S("mark inside the name is part of it", ["fm-synth"], "fm-synth", [FAILED], 0),
+    S("second word is stepped over", ["fmsynth", "second"], "fmsynth second", [], 1,
+      "fmsynth<0002>"),
+    S("rest of an invalid option after the name is stepped over", ["fmsynth", "-bad"],
+      "fmsynth -bad", [INVALID], 1, "fmsynth<0002>"),
+    S("quotes are part of the name", ["fm synth"], '"fm synth"', [FAILED], 0),
+    S("a tab makes Wine quote the word", ["fm\tsynth"], '"fm\tsynth"', [FAILED], 0),
+    S("backslashes reach a deeper key", ["bank\\fm"], "bank\\fm", [], 1, "bank\\fm<0000>",
+      "deep driver"),
+    S("428 characters: the longest name that fits", [LONGEST], LONGEST, [], 1,
+      LONGEST + "<0000>", "long driver"),
+    S("511 characters: taken, but no probe path fits", ["n" * 511], "n" * 511, [FAILED], 0),
+    S("512 characters: not taken, no registry access", ["n" * 512], "n" * 512, [FAILED], 0),
+    S("quotes and brackets are stored as data", ['say"hi"[x]'], 'say\\"hi\\"[x]', [FAILED], 0,
+      setup="odd driver"),
+    S("non-ASCII name in the ANSI code page", ["caf\u00e9"], "caf\u00e9", [], 1,
+      "caf\u00e9<0001>", "odd driver"),
+]
+
+
+def wine_env(prefix, debug="-all"):
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG=debug,
+               WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
+    env.pop("DISPLAY", None)  # with no display a message box returns at once
+    return env
+
+
+def run(cmd, env, **kwargs):
+    return subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, **kwargs)
+
+
+def quiet(cmd, env):
+    run(cmd, env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
+def stop_server(prefix):
+    """Stops the prefix's wineserver, which saves the registry files."""
+    run(["wineserver", "-k"], wine_env(prefix), stderr=subprocess.DEVNULL)
+    run(["wineserver", "-w"], wine_env(prefix), stderr=subprocess.DEVNULL)
+
+
+def start_server(prefix):
+    """A server and its services, with their output away from our pipes."""
+    quiet(["wine", "reg", "query", r"HKEY_LOCAL_MACHINE\Software"], wine_env(prefix))
+
+
+def reg_text(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def write_setup(path, scenario):
+    instances = SETUPS[scenario.setup]
+    lines = ["REGEDIT4", "", f"[-{MEDIA}]", f"[-{MIDIMAP}]", ""]
+    if instances is not None:
+        lines.append(f"[{MEDIA}]")
+        for instance, drivers in instances.items():
+            lines.append(f"[{MEDIA}\\{instance}]")
+            for driver in drivers:
+                lines.append(f"[{MEDIA}\\{instance}\\Drivers\\midi\\{driver}]")
+    if scenario.midimap:
+        lines += [f"[{MIDIMAP}]", f'"CurrentInstrument"="{OLD[0]}"',
+                  f'"Autoscheme"=dword:{OLD[1]:08x}']
+    with open(path, "w", encoding="cp1252") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def query_midimap(prefix):
+    """The two values as real Wine reads them back; None where missing."""
+    out = run(["wine", "reg", "query", MIDIMAP], wine_env(prefix), capture_output=True)
+    text = out.stdout.decode("cp437")  # reg writes to a pipe in the OEM code page
+    values = {}
+    for line in text.splitlines():
+        m = re.match(r"^\s+(\S+)\s+(REG_\w+)\s+(.*)$", line)
+        if m:
+            values[m.group(1).lower()] = m.group(3)
+    current = values.get("currentinstrument")
+    auto = values.get("autoscheme")
+    return current, int(auto, 16) if auto is not None else None
+
+
+# ---- relay: the program's own calls -----------------------------------------
+
+CALL = re.compile(r"^([0-9a-f]{4}):Call (\w+)\.(\w+)\((.*)\) ret=([0-9a-f]{8})$")
+RET = re.compile(r"^([0-9a-f]{4}):Ret  (\w+)\.(\w+)\(\) retval=([0-9a-f]{8}) ret=([0-9a-f]{8})$")
+WATCHED = {"MessageBoxA", "RegOpenKeyExA", "RegEnumKeyA", "RegSetValueExA", "RegCloseKey"}
+
+
+def parse_args(text):
+    """Relay arguments: numbers in hex, strings after their pointer."""
+    args, i = [], 0
+    while i < len(text):
+        m = re.match(r'([0-9a-f]+)( (L?)"((?:[^"\\]|\\.)*)"(\.\.\.)?)?', text[i:])
+        if not m:
+            raise ValueError(f"unreadable relay arguments: {text}")
+        # Wine shortens long strings, marking them with "..." after the quote.
+        string = unescape(m.group(4)) + (m.group(5) or "") if m.group(2) else None
+        args.append(string if m.group(2) else int(m.group(1), 16))
+        i += m.end() + 1  # past the comma
+    return args
+
+
+def unescape(text):
+    out, i = bytearray(), 0
+    named = {"n": 10, "r": 13, "t": 9, "\\": 92, '"': 34, "a": 7, "b": 8, "f": 12, "v": 11}
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            n = text[i + 1]
+            if n == "x":
+                out.append(int(text[i + 2:i + 4], 16))
+                i += 4
+                continue
+            if n.isdigit():
+                j = i + 1
+                while j < len(text) and j < i + 4 and text[j] in "01234567":
+                    j += 1
+                out.append(int(text[i + 1:j], 8))
+                i = j
+                continue
+            out.append(named.get(n, ord(n)))
+            i += 2
+            continue
+        out.extend(c.encode("latin-1", "replace"))
+        i += 1
+    return out.decode("cp1252", "replace")
+
+
+@dataclass
+class Call:
+    function: str
+    args: list
+    result: int = None
+
+
+def program_calls(relay):
+    """The watched calls made from the program's own image, with results."""
+    calls, pending = [], {}
+    for line in relay.splitlines():
+        m = CALL.match(line)
+        if m and m.group(3) in WATCHED and 0x400000 <= int(m.group(5), 16) < 0x500000:
+            call = Call(m.group(3), parse_args(m.group(4)))
+            pending[(m.group(1), m.group(3), m.group(5))] = call
+            calls.append(call)
+            continue
+        m = RET.match(line)
+        if m:
+            call = pending.pop((m.group(1), m.group(3), m.group(5)), None)
+            if call:
+                call.result = int(m.group(4), 16)
+    return calls
+
+
+ROOTS = {0x80000002: "HKEY_LOCAL_MACHINE", 0x80000003: "HKEY_USERS"}
+
+
+def check_calls(calls, errors):
+    """The call contracts every run must keep."""
+    opened, closes, enum_key, next_index = [], [], None, 0
+    for c in calls:
+        if c.function == "MessageBoxA":
+            owner, _, title, style = c.args
+            if owner != 0 or title != "Tonvane" or style != 0:
+                errors.append(f"message box arguments {c.args}")
+        elif c.function == "RegOpenKeyExA":
+            parent, subkey, options, access, _ = c.args
+            root = ROOTS.get(parent, hex(parent))
+            want = KEY_READ if root == "HKEY_LOCAL_MACHINE" else KEY_SET_VALUE
+            if options != 0 or access != want:
+                errors.append(f"RegOpenKeyExA({root}\\{subkey}) options {options} access {access:#x}")
+            if c.result == 0:
+                opened.append(subkey)
+        elif c.function == "RegEnumKeyA":
+            key, index, _, size = c.args
+            if size != 260 or index != next_index or (enum_key not in (None, key)):
+                errors.append(f"RegEnumKeyA({key:#x}, {index}, size {size})")
+            enum_key, next_index = key, index + 1
+        elif c.function == "RegSetValueExA":
+            _, name, reserved, kind, _, size = c.args
+            if reserved != 0 or (name, kind) not in (("CurrentInstrument", 1), ("Autoscheme", 4)):
+                errors.append(f"RegSetValueExA {name} type {kind}")
+            if name == "Autoscheme" and size != 4:
+                errors.append(f"Autoscheme size {size}")
+            c.size = size
+        elif c.function == "RegCloseKey":
+            closes.append(c.args[0])
+    if len(opened) != len(closes):
+        errors.append(f"{len(opened)} keys opened, {len(closes)} closed")
+    if enum_key is not None and (not closes or closes[-1] != enum_key):
+        errors.append("the class key is not the last one closed")
+    return opened
+
+
+def value_size_ok(calls, value):
+    for c in calls:
+        if c.function == "RegSetValueExA" and c.args[1] == "CurrentInstrument":
+            return c.args[5] == len(value.encode("cp1252")) + 1
+    return True
+
+
+# ---- one scenario -------------------------------------------------------------
+
+def boxes_match(texts, expected):
+    if len(texts) != len(expected):
+        return False
+    return all(USAGE.match(t) if e == "USAGE" else t == e for t, e in zip(texts, expected))
+
+
+def expected_values(s):
+    if not s.midimap:
+        return (None, None)
+    return (s.value, 0) if s.value is not None else OLD
+
+
+SNAPSHOTS = {}
+
+
+def set_up(s, prefix, work):
+    """Resets the registry to the scenario's set-up; returns its files as
+    Wine saved them, for the Linux build."""
+    setup = os.path.join(work, "setup.reg")
+    write_setup(setup, s)
+    quiet(["wine", "reg", "import", setup], wine_env(prefix))
+    key = (s.setup, s.midimap)
+    if key not in SNAPSHOTS:
+        stop_server(prefix)  # the server saves the files as it stops
+        SNAPSHOTS[key] = {n: open(os.path.join(prefix, n), "rb").read()
+                          for n in ("system.reg", "userdef.reg", "user.reg")}
+        start_server(prefix)
+    return SNAPSHOTS[key]
+
+
+# Two builds carry different build stamps; everything else must be equal.
+STAMP = re.compile(r"[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-6][0-9]")
+
+
+def run_scenario(s, prefix, twin, work):
+    errors = []
+    snapshot = set_up(s, prefix, work)
+
+    relay = run(["wine", EXE] + s.args, wine_env(prefix, "+relay"), capture_output=True)
+    calls = program_calls(relay.stderr.decode("latin-1"))
+    texts = [c.args[1] for c in calls if c.function == "MessageBoxA"]
+    if relay.returncode != s.status:
+        errors.append(f"exe exit status {relay.returncode}, expected {s.status}")
+    if not boxes_match(texts, s.boxes):
+        errors.append(f"exe boxes {texts!r}")
+    opened = check_calls(calls, errors)
+    if s.value is not None and not value_size_ok(calls, s.value):
+        errors.append("CurrentInstrument size is not its length plus one")
+    probes = [p for p in opened if "\\Drivers\\midi\\" in p]
+    if s.status == 1 and s.value is not None and len(probes) != 1:
+        errors.append(f"{len(probes)} probes opened")
+    after = query_midimap(prefix)
+    if after != expected_values(s):
+        errors.append(f"exe left {after}, expected {expected_values(s)}")
+
+    # The Linux build on the same files, with the same arguments.
+    for name, data in snapshot.items():
+        with open(os.path.join(twin, name), "wb") as f:
+            f.write(data)
+    native = run([NATIVE] + s.args, dict(os.environ, WINEPREFIX=twin), capture_output=True)
+    expected_stderr = "".join(t + "\n" for t in texts)
+    native_stderr = native.stderr.decode("cp1252")
+    if native.returncode != relay.returncode:
+        errors.append(f"native exit status {native.returncode}, exe {relay.returncode}")
+    if STAMP.sub("<stamp>", native_stderr) != STAMP.sub("<stamp>", expected_stderr):
+        errors.append(f"native told {native_stderr!r}, exe showed {expected_stderr!r}")
+    native_after = query_midimap(twin)
+    stop_server(twin)
+    if native_after != after:
+        errors.append(f"native left {native_after}, exe left {after}")
+    return errors
+
+
+def visible(text, limit=40):
+    shown = text.replace("\t", "\\t")
+    return shown if len(shown) <= limit else f"{shown[:12]}...({len(text)} chars)"
+
+
+def main():
+    for tool in (EXE, NATIVE):
+        if not os.path.exists(tool):
+            sys.exit(f"missing {tool}: build the win32 and native presets first")
+    started = time.monotonic()
+    work = tempfile.mkdtemp(prefix="tonvane-e2e.")
+    prefix, twin = os.path.join(work, "prefix"), os.path.join(work, "twin")
+    try:
+        quiet(["wineboot", "-i"], wine_env(prefix))
+        stop_server(prefix)
+        shutil.copytree(prefix, twin, symlinks=True)
+        start_server(prefix)
+        failed = 0
+        print(f"{'scenario':58} {'command tail':28} status  boxes")
+        for s in SCENARIOS:
+            errors = run_scenario(s, prefix, twin, work)
+            boxes = ", ".join("usage" if b == "USAGE" else b[:14] for b in s.boxes) or "-"
+            mark = "ok  " if not errors else "FAIL"
+            print(f"{mark} {s.what[:53]:53} {visible(s.tail, 28):28} {s.status}  {boxes}")
+            for e in errors:
+                print(f"       {e}")
+            failed += bool(errors)
+        stop_server(prefix)
+        print(f"\ne2e: {len(SCENARIOS) - failed} passed, {failed} failed "
+              f"({time.monotonic() - started:.0f} s)")
+        return 1 if failed else 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
