@@ -15,13 +15,17 @@ constexpr char16_t HIGH_CONTROLS[32] = {
 // `text`; U+FFFD for a malformed one, of which one byte is dropped.
 char32_t TakeCodePoint(std::string_view& text) {
     const auto lead = static_cast<unsigned char>(text[0]);
-    const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || text.size() < static_cast<std::size_t>(length)) {
+    const std::size_t length = lead < 0x80    ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC2 ? 2
+                                              : 0;
+    if (length == 0 || text.size() < length) {
         text.remove_prefix(1);
         return 0xFFFD;
     }
     char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
+    for (std::size_t i = 1; i < length; ++i) {
         const auto next = static_cast<unsigned char>(text[i]);
         if ((next & 0xC0) != 0x80) {
             text.remove_prefix(1);

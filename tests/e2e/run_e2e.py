@@ -365,12 +365,50 @@ def run_scenario(s, prefix, twin, work):
     return errors
 
 
+def usage_box_for_real(prefix, png):
+    """Shows the usage box on a virtual display, photographs it, dismisses it
+    with the Enter key and returns the errors found."""
+    display = ":73"
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    errors = []
+    try:
+        time.sleep(1)
+        shown = dict(wine_env(prefix), DISPLAY=display)
+        exe = subprocess.Popen(["wine", EXE], env=shown, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window = None
+        for _ in range(60):
+            found = run(["xdotool", "search", "--name", "^Tonvane$"], shown, capture_output=True)
+            if found.stdout.split():
+                window = found.stdout.split()[0].decode()
+                break
+            time.sleep(0.5)
+        if window is None:
+            errors.append("the usage box never appeared")
+            exe.kill()
+        else:
+            time.sleep(1)  # let it draw
+            run(["import", "-window", "root", "-crop", "420x200+190+200", png], shown, check=True)
+            run(["xdotool", "windowactivate", "--sync", window, "key", "Return"], shown)
+        status = exe.wait(timeout=30)
+        if status != 1:
+            errors.append(f"exit status {status} after the box, expected 1")
+        stop_server(prefix)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+    return errors
+
+
 def visible(text, limit=40):
     shown = text.replace("\t", "\\t")
     return shown if len(shown) <= limit else f"{shown[:12]}...({len(text)} chars)"
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--screenshot":
+        return screenshot_only(sys.argv[2])
     for tool in (EXE, NATIVE):
         if not os.path.exists(tool):
             sys.exit(f"missing {tool}: build the win32 and native presets first")
@@ -393,9 +431,30 @@ def main():
                 print(f"       {e}")
             failed += bool(errors)
         stop_server(prefix)
-        print(f"\ne2e: {len(SCENARIOS) - failed} passed, {failed} failed "
+        png = os.path.join(work, "usage-box.png")
+        errors = usage_box_for_real(prefix, png)
+        print(f"{'ok  ' if not errors else 'FAIL'} usage box on a real display, "
+              f"dismissed with Enter: status 1")
+        for e in errors:
+            print(f"       {e}")
+        failed += bool(errors)
+        print(f"\ne2e: {len(SCENARIOS) + 1 - failed} passed, {failed} failed "
               f"({time.monotonic() - started:.0f} s)")
         return 1 if failed else 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def screenshot_only(png):
+    work = tempfile.mkdtemp(prefix="tonvane-shot.")
+    try:
+        prefix = os.path.join(work, "prefix")
+        quiet(["wineboot", "-i"], wine_env(prefix))
+        stop_server(prefix)
+        errors = usage_box_for_real(prefix, os.path.abspath(png))
+        for e in errors:
+            print(e)
+        return 1 if errors else 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

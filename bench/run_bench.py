@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Times the Linux tonvane against the floor (reading the registry files
+with cat) and against tonvane.exe under Wine, on the same registry data:
+a Wine-made prefix, and the same prefix with a synthetic system.reg of
+100,000 MEDIA instances (over 50 MB), the driver under the last one.
+
+Prints the median wall time and peak memory of each command and the ratios.
+Usage: bench/run_bench.py [runs]   (build the native and win32 presets first)
+"""
+
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+NATIVE = os.path.join(ROOT, "build", "native", "tonvane")
+EXE = os.path.join(ROOT, "build", "win32", "tonvane.exe")
+MEDIA = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\MEDIA"
+MIDIMAP = r"HKEY_USERS\.Default\Software\Microsoft\Windows\CurrentVersion\Multimedia\MIDIMap"
+INSTANCES = 100_000
+DRIVER = "benchsynth"
+
+
+def env(prefix):
+    e = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
+             WINEDLLOVERRIDES="mscoree,mshtml=")
+    e.pop("DISPLAY", None)
+    return e
+
+
+def quiet(cmd, prefix):
+    subprocess.run(cmd, env=env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+
+
+def measure(cmd, prefix, runs):
+    """Median wall seconds and largest peak RSS (MiB) over `runs` runs,
+    after one warm-up run."""
+    walls, peaks = [], []
+    for i in range(runs + 1):
+        start = time.perf_counter()
+        child = subprocess.Popen(cmd, env=env(prefix), stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
+        wall = time.perf_counter() - start
+        if i > 0:
+            walls.append(wall)
+            peaks.append(usage.ru_maxrss / 1024)
+    return statistics.median(walls), max(peaks)
+
+
+def make_prefix(prefix):
+    quiet(["wineboot", "-i"], prefix)
+    setup = os.path.join(prefix, "setup.reg")
+    with open(setup, "w") as f:
+        f.write(f"REGEDIT4\n\n[{MEDIA}\\0000\\Drivers\\wave\\wdmaud]\n"
+                f"[{MEDIA}\\0001\\Drivers\\midi\\{DRIVER}]\n"
+                f"[{MIDIMAP}]\n\"CurrentInstrument\"=\"none<0000>\"\n")
+    quiet(["wine", "reg", "import", setup], prefix)
+    quiet(["wineserver", "-k"], prefix)
+    quiet(["wineserver", "-w"], prefix)
+
+
+def grow_system_reg(prefix):
+    """Appends 100,000 instances, each with values as a real driver's key
+    has them; only the last one holds the driver."""
+    base = r"System\\CurrentControlSet\\Services\\Class\\MEDIA"
+    with open(os.path.join(prefix, "system.reg"), "a") as f:
+        for i in range(INSTANCES):
+            name = f"{i + 2:06d}"
+            f.write(f"[{base}\\{name}] 1796900000\n#time=1dd88a0b4f1c000\n"
+                    f"\"Driver\"=\"synth{i}.drv\"\n\"DriverDesc\"=\"Synthetic MIDI device {i}\"\n"
+                    f"\"MatchingDeviceId\"=\"root\\\\synth{i}\"\n"
+                    f"\"ProviderName\"=\"Tonvane benchmark\"\n"
+                    f"\"DriverDate\"=\"12-11-2026\"\n\"DriverVersion\"=\"1.0.0.{i}\"\n"
+                    f"\"InfPath\"=\"oem{i}.inf\"\n\"InfSection\"=\"Synth_Install\"\n"
+                    f"\"Config\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,\\\n"
+                    f"  14,15,16,17,18,19,1a,1b,1c,1d,1e,1f\n\n")
+            midi = "wave" if i + 1 < INSTANCES else "midi"
+            driver = f"synth{i}" if i + 1 < INSTANCES else DRIVER + "2"
+            f.write(f"[{base}\\{name}\\Drivers\\{midi}\\{driver}] 1796900000\n"
+                    f"#time=1dd88a0b4f1c000\n\"Description\"=\"Synthetic device\"\n\n")
+
+
+def bench(label, prefix, driver, runs, wine_runs):
+    files = [os.path.join(prefix, n) for n in ("system.reg", "userdef.reg")]
+    size = sum(os.path.getsize(f) for f in files) / 2**20
+    floor = measure(["cat"] + files, prefix, runs)
+    native = measure([NATIVE, driver], prefix, runs)
+    quiet(["wineserver", "-p"], prefix)  # a running server, registry loaded
+    quiet(["wine", "reg", "query", MIDIMAP], prefix)
+    wine = measure(["wine", EXE, driver], prefix, wine_runs)
+    quiet(["wineserver", "-k"], prefix)
+    quiet(["wineserver", "-w"], prefix)
+    print(f"\n{label}: system.reg + userdef.reg = {size:.1f} MiB")
+    print(f"| command | median wall | peak memory |")
+    print(f"|---|---|---|")
+    for name, (wall, peak) in (("cat system.reg userdef.reg", floor),
+                               (f"tonvane {driver}", native),
+                               (f"wine tonvane.exe {driver}", wine)):
+        print(f"| {name} | {wall * 1000:.1f} ms | {peak:.1f} MiB |")
+    print(f"tonvane / cat: {native[0] / floor[0]:.2f}x;  wine / tonvane: {wine[0] / native[0]:.0f}x;"
+          f"  peak - file size: {native[1] - size:.1f} MiB")
+
+
+def main():
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    work = tempfile.mkdtemp(prefix="tonvane-bench.")
+    try:
+        prefix = os.path.join(work, "prefix")
+        make_prefix(prefix)
+        bench("Wine-made prefix", prefix, DRIVER, runs, runs)
+        grow_system_reg(prefix)
+        bench(f"Synthetic: {INSTANCES} MEDIA instances, driver under the last", prefix,
+              DRIVER + "2", runs, min(runs, 3))
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env(os.path.join(work, "prefix")),
+                       stderr=subprocess.DEVNULL)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
