@@ -134,22 +134,30 @@ TEST_F(RedirectTest, OverlongInstanceNameIsReportedByTheRegistryAndEndsTheSearch
 }
 
 TEST_F(RedirectTest, ProbePathThatDoesNotFitSkipsOnlyThatInstance) {
-    const std::string driver(200, 'd');
-    AddDriver("0000" + std::string(250, 'x'), driver);  // 79 + 254 + 200 > 511
+    const std::string driver(190, 'd');
+    AddDriver("0000" + std::string(246, 'x'), driver);  // 79 + 250 + 190 > 511
     AddDriver("0001", driver);
     EXPECT_EQ(RedirectMidiStream(driver.c_str()), 1);
     EXPECT_EQ(CurrentInstrument(), driver + "<0001>");
 }
 
-TEST_F(RedirectTest, LongestNameThatFitsAFourCharacterInstance) {
-    const std::string driver(428, 'd');  // the probe path is exactly 511 characters
-    AddDriver("0000", driver);
-    EXPECT_EQ(RedirectMidiStream(driver.c_str()), 1);
-    EXPECT_EQ(CurrentInstrument(), driver + "<0000>");
+TEST_F(RedirectTest, LongestProbePathIsHandedToThePlatform) {
+    // 428 characters make a probe path of exactly 511; the platform refuses
+    // subkey paths over 260 characters, so the search finds nothing.
+    AddDriver("0000", std::string(428, 'd'));
+    EXPECT_EQ(RedirectMidiStream(std::string(428, 'd').c_str()), 0);
+    ASSERT_EQ(CallsTo("RegOpenKeyExA").size(), 2u);
+    EXPECT_TRUE(
+        CallsTo("RegOpenKeyExA")[1].ends_with(std::string(428, 'd') + "\", 0, 0x20019) = 234"));
 
-    const std::string longer(429, 'd');
-    AddDriver("0000", longer);
-    EXPECT_EQ(RedirectMidiStream(longer.c_str()), 0);
+    standin::StartJournal();
+    EXPECT_EQ(RedirectMidiStream(std::string(429, 'd').c_str()), 0);
+    EXPECT_EQ(CallsTo("RegOpenKeyExA").size(), 1u) << "a path that does not fit is not tried";
+
+    // The longest name the platform opens below a four-character instance.
+    AddDriver("0000", std::string(196, 'd'));
+    EXPECT_EQ(RedirectMidiStream(std::string(196, 'd').c_str()), 1);
+    EXPECT_EQ(CurrentInstrument(), std::string(196, 'd') + "<0000>");
 }
 
 TEST_F(RedirectTest, EmptyNameIsRefusedWithoutTouchingTheRegistry) {

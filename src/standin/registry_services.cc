@@ -25,6 +25,9 @@ constexpr const char* ROOT_NAMES[] = {
 constexpr std::uintptr_t FIRST_ROOT = 0x80000000;
 constexpr std::uintptr_t FIRST_HANDLE = 0x100;  // below the roots, never null
 constexpr std::uintptr_t HANDLE_STEP = 4;
+// The A services convert a subkey path through a fixed buffer of MAX_PATH + 1
+// wide characters; a longer path is refused with ERROR_MORE_DATA.
+constexpr std::size_t LONGEST_SUBKEY_PATH = 260;
 
 MemoryStore empty_store;
 RegistryStore* store = &empty_store;
@@ -73,6 +76,9 @@ LONG OpenBelow(HKEY parent, std::string_view subkey, REGSAM access, PHKEY result
     const std::optional<OpenedKey> base = Resolve(parent);
     if (!base) {
         return ERROR_INVALID_HANDLE;
+    }
+    if (subkey.size() > LONGEST_SUBKEY_PATH) {
+        return ERROR_MORE_DATA;
     }
     if (subkey.starts_with('\\')) {
         return ERROR_BAD_PATHNAME;

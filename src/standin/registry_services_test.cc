@@ -42,6 +42,14 @@ TEST_F(RegistryServicesTest, HandlesFollowThePlatformsRules) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Root\\\\b", 0, KEY_READ, &key),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    // Subkey paths longer than 260 characters are refused, existing or not.
+    store_.AddKey(HKEY_LOCAL_MACHINE, std::string(255, 'k') + "\\" + std::string(5, 'k'));
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, std::string(255, 'k').append("\\kkkk").c_str(), 0,
+                            KEY_READ, &key),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, std::string(255, 'k').append("\\kkkkk").c_str(), 0,
+                            KEY_READ, &key),
+              ERROR_MORE_DATA);
 
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Root", 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
     HKEY below;

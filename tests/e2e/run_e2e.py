@@ -44,9 +44,9 @@ SETUPS = {
     "no class key": None,
     "empty class": {},
     "deep driver": {"0000": [r"bank\fm"]},
-    # A key name holds at most 255 characters, so the longest driver name
-    # that fits reaches two keys down.
-    "long driver": {"0000": ["d" * 200 + "\\" + "d" * 227]},
+    # The platform opens subkey paths of at most 260 characters: below a
+    # four-character instance that leaves 196 for the driver name.
+    "long driver": {"0000": ["d" * 196, "e" * 197, "f" * 200 + "\\" + "f" * 227]},
     "odd driver": {"0000": ['say"hi"[x]'], "0001": ["caf\u00e9"]},
 }
 
@@ -64,7 +64,7 @@ class Scenario:
 
 
 S = Scenario
-LONGEST = "d" * 200 + "\\" + "d" * 227
+LONGEST = "f" * 200 + "\\" + "f" * 227  # a probe path of exactly 511 characters
 SCENARIOS = [
     S("no arguments: usage", [], "", ["USAGE"], 1),
     S("help option", ["-?"], "-?", ["USAGE"], 1),
@@ -100,8 +100,12 @@ SCENARIOS = [
     S("a tab makes Wine quote the word", ["fm\tsynth"], '"fm\tsynth"', [FAILED], 0),
     S("backslashes reach a deeper key", ["bank\\fm"], "bank\\fm", [], 1, "bank\\fm<0000>",
       "deep driver"),
-    S("428 characters: the longest name that fits", [LONGEST], LONGEST, [], 1,
-      LONGEST + "<0000>", "long driver"),
+    S("196 characters: the longest the platform opens", ["d" * 196], "d" * 196, [], 1,
+      "d" * 196 + "<0000>", "long driver"),
+    S("197 characters: the platform refuses the path", ["e" * 197], "e" * 197, [FAILED], 0,
+      setup="long driver"),
+    S("428 characters: fits the program, not the platform", [LONGEST], LONGEST, [FAILED], 0,
+      setup="long driver"),
     S("511 characters: taken, but no probe path fits", ["n" * 511], "n" * 511, [FAILED], 0),
     S("512 characters: not taken, no registry access", ["n" * 512], "n" * 512, [FAILED], 0),
     S("quotes and brackets are stored as data", ['say"hi"[x]'], 'say\\"hi\\"[x]', [FAILED], 0,
