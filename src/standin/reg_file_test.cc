@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -235,6 +236,33 @@ TEST_F(RegFileTest, MalformedFileIsRefusedWithItsLine) {
         const std::string told = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(told.find(path_ + c.message), std::string::npos) << told;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Run by the end-to-end suite on the files of a prefix real Wine just made.
+TEST(WineMadeFilesTest, ReadAndWrittenBackUnchangedAreByteIdentical) {
+    const char* prefix = std::getenv("TONVANE_WINE_PREFIX");
+    if (prefix == nullptr) {
+        GTEST_SKIP() << "set TONVANE_WINE_PREFIX to a prefix whose wineserver is stopped";
+    }
+    const fs::path copy = fs::temp_directory_path() / ("wine_made." + std::to_string(getpid()));
+    fs::create_directories(copy);
+    for (const char* name : {"system.reg", "userdef.reg", "user.reg"}) {
+        fs::copy_file(fs::path(prefix) / name, copy / name);
+        RegFile file;
+        ASSERT_EQ(file.Load((copy / name).string()), ERROR_SUCCESS) << name;
+        ASSERT_EQ(file.Save(), ERROR_SUCCESS) << name;
+        std::ostringstream original, saved;
+        original << std::ifstream(fs::path(prefix) / name, std::ios::binary).rdbuf();
+        saved << std::ifstream(copy / name, std::ios::binary).rdbuf();
+        EXPECT_TRUE(original.str() == saved.str()) << name;
+        std::string subkey;
+        EXPECT_EQ(file.EnumSubkey("", 0, &subkey), ERROR_SUCCESS) << name;
+    }
+    fs::remove_all(copy);
 }
 
 }  // namespace
