@@ -42,6 +42,9 @@ STANDARD = {"0000": [], "0001": ["other"], "0002": ["fmsynth"], "0003": ["fmsynt
 SETUPS = {
     "standard": STANDARD,
     "upper-case driver": {"0000": [], "0002": ["FMSYNTH"]},
+    # Wine lists subkeys by their lower-case names: "_" (0x5F) before "z",
+    # though after "Z".
+    "order": {"aZb": ["fmsynth"], "a_b": ["fmsynth"]},
     "no class key": None,
     "empty class": {},
     "deep driver": {"0000": [r"bank\fm"]},
@@ -77,6 +80,8 @@ SCENARIOS = [
       "fmsynth<0002>"),
     S("letter case: the caller's driver, the registry's instance", ["fmsynth"], "fmsynth", [], 1,
       "fmsynth<0002>", "upper-case driver"),
+    S("instances in the registry's order: lower-case names", ["fmsynth"], "fmsynth", [], 1,
+      "fmsynth<a_b>", "order"),
     S("driver not found", ["nothere"], "nothere", [FAILED], 0),
     S("class key missing: two boxes", ["fmsynth"], "fmsynth", [NO_MEDIA, FAILED], 0,
       setup="no class key"),
@@ -230,13 +235,26 @@ class Call:
     result: int = None
 
 
+def is_first_call(function, args):
+    """The program's first watched call is a message box or the open of the
+    class key; Wine's own services, whose output may land here too, start
+    otherwise."""
+    return function == "MessageBoxA" or (
+        function == "RegOpenKeyExA" and args[1] == MEDIA.split("\\", 1)[1])
+
+
 def program_calls(relay):
     """The watched calls made from the program's own image, with results."""
-    calls, pending = [], {}
+    calls, pending, thread = [], {}, None
     for line in relay.splitlines():
         m = CALL.match(line)
         if m and m.group(3) in WATCHED and 0x400000 <= int(m.group(5), 16) < 0x500000:
-            call = Call(m.group(3), parse_args(m.group(4)))
+            args = parse_args(m.group(4))
+            if thread is None and is_first_call(m.group(3), args):
+                thread = m.group(1)
+            if m.group(1) != thread:
+                continue
+            call = Call(m.group(3), args)
             pending[(m.group(1), m.group(3), m.group(5))] = call
             calls.append(call)
             continue
