@@ -23,6 +23,7 @@ MEDIA = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\MEDIA"
 MIDIMAP = r"HKEY_USERS\.Default\Software\Microsoft\Windows\CurrentVersion\Multimedia\MIDIMap"
 INSTANCES = 100_000
 DRIVER = "benchsynth"
+SEP = "\\\\"  # a backslash between key names, escaped as in the file
 
 
 def env(prefix):
@@ -68,11 +69,11 @@ def make_prefix(prefix):
 def grow_system_reg(prefix):
     """Appends 100,000 instances, each with values as a real driver's key
     has them; only the last one holds the driver."""
-    base = r"System\\CurrentControlSet\\Services\\Class\\MEDIA"
+    base = SEP.join(["System", "CurrentControlSet", "Services", "Class", "MEDIA"])
     with open(os.path.join(prefix, "system.reg"), "a") as f:
         for i in range(INSTANCES):
             name = f"{i + 2:06d}"
-            f.write(f"[{base}\\{name}] 1796900000\n#time=1dd88a0b4f1c000\n"
+            f.write(f"[{base}{SEP}{name}] 1796900000\n#time=1dd88a0b4f1c000\n"
                     f"\"Driver\"=\"synth{i}.drv\"\n\"DriverDesc\"=\"Synthetic MIDI device {i}\"\n"
                     f"\"MatchingDeviceId\"=\"root\\\\synth{i}\"\n"
                     f"\"ProviderName\"=\"Tonvane benchmark\"\n"
@@ -82,7 +83,7 @@ def grow_system_reg(prefix):
                     f"  14,15,16,17,18,19,1a,1b,1c,1d,1e,1f\n\n")
             midi = "wave" if i + 1 < INSTANCES else "midi"
             driver = f"synth{i}" if i + 1 < INSTANCES else DRIVER + "2"
-            f.write(f"[{base}\\{name}\\Drivers\\{midi}\\{driver}] 1796900000\n"
+            f.write(f"[{base}{SEP}{name}{SEP}Drivers{SEP}{midi}{SEP}{driver}] 1796900000\n"
                     f"#time=1dd88a0b4f1c000\n\"Description\"=\"Synthetic device\"\n\n")
 
 

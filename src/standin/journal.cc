@@ -34,6 +34,10 @@ const std::vector<std::string>& Journal() {
     return entries;
 }
 
+bool Journaling() {
+    return journal_on;
+}
+
 void Record(std::string entry) {
     if (journal_on) {
         entries.push_back(std::move(entry));

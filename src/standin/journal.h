@@ -16,6 +16,7 @@ namespace standin {
 void StartJournal();
 void StopJournal();
 const std::vector<std::string>& Journal();
+bool Journaling();
 void Record(std::string entry);
 
 // Makes the `occurrence`-th call (from 1) of `function` after this point

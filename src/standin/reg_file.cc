@@ -9,9 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
+#include "standin/codepage.h"
 #include "standin/wine_text.h"
 
 namespace standin {
@@ -85,9 +84,55 @@ std::string HexBytes(std::string_view prefix, std::string_view bytes) {
     return line;
 }
 
+// Where the quoted text that starts at text[0] ends: the offset of its
+// closing quote, or npos. Only finds the quote; the text is decoded later.
+std::size_t ClosingQuote(std::string_view text) {
+    for (std::size_t at = 0;;) {
+        at = text.find('"', at);
+        if (at == std::string_view::npos) {
+            return at;
+        }
+        std::size_t backslashes = 0;
+        while (backslashes < at && text[at - 1 - backslashes] == '\\') {
+            ++backslashes;
+        }
+        if (backslashes % 2 == 0) {
+            return at;
+        }
+        ++at;
+    }
+}
+
 // The length of the name at the front of a value line: @ or a quoted name.
 std::size_t NameLength(std::string_view line) {
     return line[0] == '@' ? 1 : UnescapeWine(line.substr(1), '"', nullptr) + 2;
+}
+
+// FNV's low bits mix poorly; the slot comes from a finalized hash.
+std::size_t SlotOf(std::uint64_t hash, std::size_t mask) {
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdULL;
+    hash ^= hash >> 33;
+    return static_cast<std::size_t>(hash) & mask;
+}
+
+// The folded name as UTF-8, whose byte order is the order of code points.
+std::string SortKey(std::u32string_view name) {
+    std::string key;
+    for (const char32_t raw : name) {
+        const char32_t c = FoldCodePoint(raw);
+        if (c < 0x80) {
+            key += static_cast<char>(c);
+        } else if (c < 0x800) {
+            key += static_cast<char>(0xC0 | (c >> 6));
+            key += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            key += static_cast<char>(0xE0 | (c >> 12));
+            key += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return key;
 }
 
 bool IsProperString(std::string_view data) {
@@ -101,19 +146,34 @@ void RegFile::FailSaveAt(SaveStep step) {
 }
 
 LONG RegFile::Load(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // Read in one piece into a string of the file's size: the text is the
+    // only copy of the file in memory.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        const int error = errno;
         std::fprintf(stderr, "tonvane: %s: cannot be read: %s\n", path.c_str(),
-                     std::strerror(errno));
-        return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+                     std::strerror(error));
+        if (fd >= 0) {
+            close(fd);
+        }
+        return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
     }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) {
+    std::string text(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t got = read(fd, text.data() + done, text.size() - done);
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    close(fd);
+    if (done != text.size()) {
         std::fprintf(stderr, "tonvane: %s: read failed\n", path.c_str());
         return ERROR_REGISTRY_IO_FAILED;
     }
-    return Parse(path, std::move(contents).str());
+    return Parse(path, std::move(text));
 }
 
 LONG RegFile::Fail(std::size_t offset, const char* what) const {
@@ -126,7 +186,8 @@ LONG RegFile::Parse(std::string path, std::string text) {
     path_ = std::move(path);
     text_ = std::move(text);
     sections_.clear();
-    keys_.assign(1, Key{HASH_START, NONE, NONE, 0, false});
+    keys_.clear();
+    keys_.push_back(Key{HASH_START, NONE, NONE});
     slots_.assign(FIRST_SLOTS, 0);
     subkeys_.clear();
     const std::string_view t = text_;
@@ -161,7 +222,7 @@ LONG RegFile::Parse(std::string path, std::string text) {
             }
             std::size_t name_end = 0;
             if (first == '"') {
-                name_end = UnescapeWine(line.substr(1), '"', nullptr);
+                name_end = ClosingQuote(line.substr(1));
                 if (name_end == std::string_view::npos) {
                     return Fail(pos, "value name has no closing quote");
                 }
@@ -190,17 +251,17 @@ LONG RegFile::Parse(std::string path, std::string text) {
 }
 
 LONG RegFile::IndexSection(std::uint32_t header, std::string_view line) {
-    std::u32string name;
+    std::u32string& name = scratch_;  // kept, so its memory serves every header
+    name.clear();
     if (UnescapeWine(line.substr(1), ']', &name) == std::string_view::npos) {
         return Fail(header, "key name has no closing bracket");
     }
     const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
     std::uint64_t hash = HASH_START;
     std::uint32_t parent = 0;
-    std::uint32_t depth = 0;
     for (std::size_t i = 0; !name.empty(); ++i) {
         if (i == name.size() || name[i] == U'\\') {
-            parent = AddKey(hash, parent, ++depth, section, i == name.size());
+            parent = AddKey(hash, parent, section, i == name.size());
             if (i == name.size()) {
                 break;
             }
@@ -210,31 +271,30 @@ LONG RegFile::IndexSection(std::uint32_t header, std::string_view line) {
     return ERROR_SUCCESS;
 }
 
-std::uint32_t RegFile::AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t depth,
-                              std::uint32_t section, bool own) {
+std::uint32_t RegFile::AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t section,
+                              bool own) {
     const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hash & mask;
+    std::size_t slot = SlotOf(hash, mask);
     for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
         Key& key = keys_[slots_[slot] - 1];
         // Siblings are told apart by the hash of their whole path.
         if (key.hash == hash && key.parent == parent) {
-            if (own && !key.own_section) {
-                key.own_section = true;
-                key.section = section;
+            if (own && (key.section & OWN) == 0) {
+                key.section = section | OWN;
             }
             return slots_[slot] - 1;
         }
     }
     const auto index = static_cast<std::uint32_t>(keys_.size());
-    keys_.push_back(Key{hash, section, parent, depth, own});
+    keys_.push_back(Key{hash, own ? section | OWN : section, parent});
     slots_[slot] = index + 1;
-    if (keys_.size() * 2 > slots_.size()) {
+    if (keys_.size() * 4 > slots_.size() * 3) {
         std::vector<std::uint32_t> old(slots_.size() * 2, 0);
         old.swap(slots_);
         const std::size_t new_mask = slots_.size() - 1;
         for (const std::uint32_t entry : old) {
             if (entry != 0) {
-                std::size_t s = keys_[entry - 1].hash & new_mask;
+                std::size_t s = SlotOf(keys_[entry - 1].hash, new_mask);
                 while (slots_[s] != 0) {
                     s = (s + 1) & new_mask;
                 }
@@ -245,37 +305,51 @@ std::uint32_t RegFile::AddKey(std::uint64_t hash, std::uint32_t parent, std::uin
     return index;
 }
 
+std::uint32_t RegFile::DepthOf(const Key& key) const {
+    std::uint32_t depth = 0;
+    for (const Key* at = &key; at->parent != NONE; at = &keys_[at->parent]) {
+        ++depth;
+    }
+    return depth;
+}
+
 std::u32string RegFile::SegmentsOf(const Key& key) const {
-    if (key.depth == 0) {
+    const std::uint32_t depth = DepthOf(key);
+    if (depth == 0) {
         return std::u32string();
     }
     std::u32string name;
-    UnescapeWine(std::string_view(text_).substr(sections_[key.section].header + 1), ']', &name);
-    return std::u32string(FirstSegments(name, key.depth));
+    UnescapeWine(std::string_view(text_).substr(sections_[key.section & ~OWN].header + 1), ']',
+                 &name);
+    return std::u32string(FirstSegments(name, depth));
 }
 
 std::uint32_t RegFile::FindKey(std::string_view path) const {
-    const std::u32string folded = Fold(AnsiToU32(path));
     std::uint64_t hash = HASH_START;
-    for (const char32_t c : folded) {
-        hash = HashStep(hash, c);
+    std::uint32_t depth = path.empty() ? 0 : 1;
+    for (const char c : path) {
+        hash = HashStep(hash, FoldCodePoint(AnsiToUnicode(static_cast<unsigned char>(c))));
+        depth += c == '\\' ? 1 : 0;
     }
-    const auto depth =
-        folded.empty()
-            ? 0u
-            : static_cast<std::uint32_t>(std::count(folded.begin(), folded.end(), U'\\') + 1);
-    return FindKey(hash, depth, folded);
+    return FindKey(hash, depth, path);
 }
 
 std::uint32_t RegFile::FindKey(std::uint64_t hash, std::uint32_t depth,
-                               std::u32string_view folded) const {
+                               std::string_view path) const {
     if (depth == 0) {
         return 0;
     }
+    std::u32string folded;  // made only when a hash matches
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    for (std::size_t slot = SlotOf(hash, mask); slots_[slot] != 0; slot = (slot + 1) & mask) {
         const Key& key = keys_[slots_[slot] - 1];
-        if (key.hash == hash && key.depth == depth && Fold(SegmentsOf(key)) == folded) {
+        if (key.hash != hash || DepthOf(key) != depth) {
+            continue;
+        }
+        if (folded.empty()) {
+            folded = Fold(AnsiToU32(path));
+        }
+        if (Fold(SegmentsOf(key)) == folded) {
             return slots_[slot] - 1;
         }
     }
@@ -287,24 +361,29 @@ bool RegFile::HasKey(std::string_view path) const {
 }
 
 LONG RegFile::EnumSubkey(std::string_view path, DWORD index, std::string* name) {
-    const std::uint32_t parent = FindKey(path);
-    if (parent == NONE) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    auto [cached, fresh] = subkeys_.try_emplace(parent);
+    // Enumerating by index asks for the same key over and over: its sorted
+    // subkeys are worked out once, by the path as given.
+    auto [cached, fresh] = subkeys_.try_emplace(std::string(path));
     std::vector<std::string>& names = cached->second;
     if (fresh) {
-        std::vector<std::pair<std::u32string, std::u32string>> found;  // folded, as stored
+        const std::uint32_t parent = FindKey(path);
+        if (parent == NONE) {
+            subkeys_.erase(cached);
+            return ERROR_FILE_NOT_FOUND;
+        }
+        std::vector<std::pair<std::string, std::string>> found;  // sort key, ANSI name
         for (const Key& key : keys_) {
-            if (key.parent == parent && key.depth > 0) {
-                std::u32string segments = SegmentsOf(key);
-                std::u32string last = segments.substr(segments.rfind(U'\\') + 1);
-                found.emplace_back(Fold(last), std::move(last));
+            if (key.parent == parent) {
+                const std::u32string segments = SegmentsOf(key);
+                const std::u32string_view last =
+                    std::u32string_view(segments).substr(segments.rfind(U'\\') + 1);
+                found.emplace_back(SortKey(last), U32ToAnsi(last));
             }
         }
         std::sort(found.begin(), found.end());
-        for (const auto& [folded, stored] : found) {
-            names.push_back(U32ToAnsi(stored));
+        names.reserve(found.size());
+        for (auto& [order, ansi] : found) {
+            names.push_back(std::move(ansi));
         }
     }
     if (index >= names.size()) {
@@ -382,7 +461,7 @@ void RegFile::ReplaceValue(const Section& section, std::string_view value_name, 
 
 void RegFile::InsertSection(const Key& key, std::string line) {
     const Stamp now = Now();
-    text_.insert(sections_[key.section].header,
+    text_.insert(sections_[key.section & ~OWN].header,
                  "[" + EscapeWine(SegmentsOf(key), Quoting::kKeyName) + "] " + now.seconds + "\n" +
                      std::string(TIME_MARK) + now.filetime + "\n" + line + "\n\n");
 }
@@ -396,10 +475,10 @@ LONG RegFile::SetValue(std::string_view path, std::string_view value_name, DWORD
     const Key key = keys_[index];
     const std::string original = text_;
     std::string line = ValueLine(value_name, type, data);
-    if (!key.own_section) {
+    if ((key.section & OWN) == 0) {
         InsertSection(key, std::move(line));
     } else {
-        const Section section = sections_[key.section];
+        const Section section = sections_[key.section & ~OWN];
         ReplaceValue(section, value_name, std::move(line));
         // Then the stamps, which come before the value, so no offset moves.
         const Stamp now = Now();

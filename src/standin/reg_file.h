@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,22 +46,21 @@ private:
         std::uint32_t body;      // offset of the line after the header
         std::uint32_t body_end;  // offset of the next header, or the end
     };
+    // 16 bytes a key: a key's depth is the length of its parent chain.
     struct Key {
         std::uint64_t hash;     // of the folded path
-        std::uint32_t section;  // its own section, or the first one below it
+        std::uint32_t section;  // its own section, or the first one below it; OWN bit
         std::uint32_t parent;   // index in keys_
-        std::uint32_t depth;    // number of segments
-        bool own_section;
     };
+    static constexpr std::uint32_t OWN = 0x80000000;
     static constexpr std::uint32_t NONE = 0xFFFFFFFF;
 
     LONG Fail(std::size_t offset, const char* what) const;
     LONG IndexSection(std::uint32_t header, std::string_view line);
-    std::uint32_t AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t depth,
-                         std::uint32_t section, bool own);
+    std::uint32_t AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t section, bool own);
+    std::uint32_t DepthOf(const Key& key) const;
     std::uint32_t FindKey(std::string_view path) const;
-    std::uint32_t FindKey(std::uint64_t hash, std::uint32_t depth,
-                          std::u32string_view folded) const;
+    std::uint32_t FindKey(std::uint64_t hash, std::uint32_t depth, std::string_view path) const;
     std::u32string SegmentsOf(const Key& key) const;  // original case
     std::string ValueLine(std::string_view value_name, DWORD type, std::string_view data) const;
     void ReplaceValue(const Section& section, std::string_view value_name, std::string line);
@@ -68,10 +68,13 @@ private:
 
     std::string path_;
     std::string text_;
-    std::vector<Section> sections_;
-    std::vector<Key> keys_;             // keys_[0] is the root
+    // Deques grow without copying, so a large file's index never needs
+    // twice its size on the way.
+    std::deque<Section> sections_;
+    std::deque<Key> keys_;              // keys_[0] is the root
     std::vector<std::uint32_t> slots_;  // open addressing: key index + 1, 0 for empty
-    std::unordered_map<std::uint32_t, std::vector<std::string>> subkeys_;  // sorted, by key
+    std::unordered_map<std::string, std::vector<std::string>> subkeys_;  // sorted, by path
+    std::u32string scratch_;
 };
 
 }  // namespace standin

@@ -145,13 +145,17 @@ using namespace standin;
 
 LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
     const std::string_view path = subkey != nullptr ? subkey : "";
-    const std::string entry = "RegOpenKeyExA(" + Describe(parent) + ", " + Quote(path) + ", " +
-                              std::to_string(options) + ", " + Hex(access) + ")";
+    const std::string entry = Journaling()
+                                  ? "RegOpenKeyExA(" + Describe(parent) + ", " + Quote(path) +
+                                        ", " + std::to_string(options) + ", " + Hex(access) + ")"
+                                  : std::string();
     LONG status = PlannedFailure("RegOpenKeyExA");
     if (status == ERROR_SUCCESS) {
         status = OpenBelow(parent, path, access, result);
     }
-    Record(entry + " = " + std::to_string(status));
+    if (Journaling()) {
+        Record(entry + " = " + std::to_string(status));
+    }
     return status;
 }
 
@@ -161,9 +165,11 @@ LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_size) {
     if (status == ERROR_SUCCESS) {
         status = EnumBelow(key, index, name, name_size, &found);
     }
-    Record("RegEnumKeyA(" + Describe(key) + ", " + std::to_string(index) + ", " +
-           std::to_string(name_size) + ") = " + std::to_string(status) +
-           (status == ERROR_SUCCESS ? " " + Quote(found) : ""));
+    if (Journaling()) {
+        Record("RegEnumKeyA(" + Describe(key) + ", " + std::to_string(index) + ", " +
+               std::to_string(name_size) + ") = " + std::to_string(status) +
+               (status == ERROR_SUCCESS ? " " + Quote(found) : ""));
+    }
     return status;
 }
 
@@ -182,7 +188,7 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD ty
 }
 
 LONG WINAPI RegCloseKey(HKEY key) {
-    const std::string entry = "RegCloseKey(" + Describe(key) + ")";
+    const std::string entry = Journaling() ? "RegCloseKey(" + Describe(key) + ")" : "";
     LONG status = ERROR_SUCCESS;
     if (RootName(key) == nullptr && opened_keys.erase(key) == 0) {
         status = ERROR_INVALID_HANDLE;

@@ -83,6 +83,23 @@ std::size_t ReadUtf8(std::string_view text, char32_t* c) {
 std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out) {
     std::size_t i = 0;
     while (i < text.size() && text[i] != terminator) {
+        // Plain ASCII runs, most of any real file, are copied as they are.
+        std::size_t plain = i;
+        while (plain < text.size() && text[plain] != terminator && text[plain] != '\\' &&
+               static_cast<unsigned char>(text[plain]) < 0x80) {
+            ++plain;
+        }
+        if (plain > i) {
+            if (out != nullptr) {
+                const std::size_t used = out->size();
+                out->resize(used + plain - i);
+                for (std::size_t k = i; k < plain; ++k) {
+                    (*out)[used + k - i] = static_cast<unsigned char>(text[k]);
+                }
+            }
+            i = plain;
+            continue;
+        }
         char32_t c;
         std::size_t length;
         if (text[i] == '\\') {
