@@ -40,17 +40,17 @@ def quiet(cmd, prefix):
 
 def measure(cmd, prefix, runs):
     """Median wall seconds and largest peak RSS (MiB) over `runs` runs,
-    after one warm-up run."""
+    after one warm-up run; the peak as GNU time reports it."""
     walls, peaks = [], []
     for i in range(runs + 1):
         start = time.perf_counter()
-        child = subprocess.Popen(cmd, env=env(prefix), stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        _, status, usage = os.wait4(child.pid, 0)
+        out = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, env=env(prefix),
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE).stderr.decode().split()
         wall = time.perf_counter() - start
         if i > 0:
             walls.append(wall)
-            peaks.append(usage.ru_maxrss / 1024)
+            peaks.append(int(out[-1]) / 1024)
     return statistics.median(walls), max(peaks)
 
 

@@ -3,7 +3,7 @@
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
-packages=(cmake g++ libgtest-dev file)
+packages=(cmake g++ libgtest-dev file time)
 if [ "${1:-}" != "--build-only" ]; then
     packages+=(mingw-w64 wine wine32 wine64 xvfb xdotool x11-apps imagemagick
                clang libclang-rt-14-dev clang-format python3)
