@@ -108,6 +108,14 @@ std::size_t NameLength(std::string_view line) {
     return line[0] == '@' ? 1 : UnescapeWine(line.substr(1), '"', nullptr) + 2;
 }
 
+// The folded code point of an 8-bit character; ASCII without a call.
+char32_t FoldAnsi(unsigned char c) {
+    if (c < 0x80) {
+        return c >= 'A' && c <= 'Z' ? c + 0x20u : c;
+    }
+    return FoldCodePoint(AnsiToUnicode(c));
+}
+
 // FNV's low bits mix poorly; the slot comes from a finalized hash.
 std::size_t SlotOf(std::uint64_t hash, std::size_t mask) {
     hash ^= hash >> 33;
@@ -189,6 +197,8 @@ LONG RegFile::Parse(std::string path, std::string text) {
     keys_.clear();
     keys_.push_back(Key{HASH_START, NONE, NONE});
     slots_.assign(FIRST_SLOTS, 0);
+    previous_ = std::string_view();
+    levels_.clear();
     subkeys_.clear();
     const std::string_view t = text_;
     if (!t.starts_with(SIGNATURE)) {
@@ -251,12 +261,17 @@ LONG RegFile::Parse(std::string path, std::string text) {
 }
 
 LONG RegFile::IndexSection(std::uint32_t header, std::string_view line) {
+    const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
+    if (IndexPlainSection(section, line.substr(1))) {
+        return ERROR_SUCCESS;
+    }
+    previous_ = std::string_view();
+    levels_.clear();
     std::u32string& name = scratch_;  // kept, so its memory serves every header
     name.clear();
     if (UnescapeWine(line.substr(1), ']', &name) == std::string_view::npos) {
         return Fail(header, "key name has no closing bracket");
     }
-    const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
     std::uint64_t hash = HASH_START;
     std::uint32_t parent = 0;
     for (std::size_t i = 0; !name.empty(); ++i) {
@@ -269,6 +284,48 @@ LONG RegFile::IndexSection(std::uint32_t header, std::string_view line) {
         hash = HashStep(hash, FoldCodePoint(name[i]));
     }
     return ERROR_SUCCESS;
+}
+
+// Most key names are plain ASCII with "\\" between keys: those are hashed
+// straight from the file's bytes, the same way as a decoded name. Returns
+// false, having added nothing, for any other name.
+bool RegFile::IndexPlainSection(std::uint32_t section, std::string_view name) {
+    std::size_t end = 0;
+    while (end < name.size() && name[end] != ']') {
+        const auto c = static_cast<unsigned char>(name[end]);
+        if (c >= 0x80 || (c == '\\' && (end + 1 >= name.size() || name[end + 1] != '\\'))) {
+            return false;
+        }
+        end += c == '\\' ? 2 : 1;
+    }
+    if (end == 0 || end >= name.size()) {
+        return false;
+    }
+    // Sections come in tree order, so a header mostly repeats the keys of
+    // the one before: those are taken over instead of hashed again.
+    const std::string_view plain = name.substr(0, end);
+    const std::size_t common = static_cast<std::size_t>(
+        std::mismatch(plain.begin(), plain.end(), previous_.begin(), previous_.end()).first -
+        plain.begin());
+    while (!levels_.empty() && levels_.back().after > common) {
+        levels_.pop_back();
+    }
+    std::uint64_t hash = levels_.empty() ? HASH_START : levels_.back().hash;
+    std::uint32_t parent = levels_.empty() ? 0 : levels_.back().key;
+    for (std::size_t i = levels_.empty() ? 0 : levels_.back().after; i < end; ++i) {
+        const char c = name[i];
+        if (c == '\\') {
+            parent = AddKey(hash, parent, section, false);
+            ++i;  // the second backslash of the pair
+            hash = HashStep(hash, U'\\');
+            levels_.push_back(Level{i + 1, hash, parent});
+            continue;
+        }
+        hash = HashStep(hash, FoldAnsi(static_cast<unsigned char>(c)));
+    }
+    previous_ = plain;
+    AddKey(hash, parent, section, true);
+    return true;
 }
 
 std::uint32_t RegFile::AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t section,
@@ -313,6 +370,31 @@ std::uint32_t RegFile::DepthOf(const Key& key) const {
     return depth;
 }
 
+// The name of the key itself, the last of its path. Plain names are read
+// from the file's bytes directly.
+std::u32string RegFile::LastSegment(const Key& key) const {
+    const std::string_view header =
+        std::string_view(text_).substr(sections_[key.section & ~OWN].header + 1);
+    std::uint32_t separators = DepthOf(key) - 1;
+    std::u32string last;
+    for (std::size_t i = 0; i < header.size() && header[i] != ']'; ++i) {
+        const auto c = static_cast<unsigned char>(header[i]);
+        if (c >= 0x80 || (c == '\\' && (i + 1 >= header.size() || header[i + 1] != '\\'))) {
+            const std::u32string path = SegmentsOf(key);
+            return path.substr(path.rfind(U'\\') + 1);
+        }
+        if (c == '\\') {
+            ++i;
+            if (separators-- == 0) {
+                break;
+            }
+        } else if (separators == 0) {
+            last += c;
+        }
+    }
+    return last;
+}
+
 std::u32string RegFile::SegmentsOf(const Key& key) const {
     const std::uint32_t depth = DepthOf(key);
     if (depth == 0) {
@@ -328,7 +410,7 @@ std::uint32_t RegFile::FindKey(std::string_view path) const {
     std::uint64_t hash = HASH_START;
     std::uint32_t depth = path.empty() ? 0 : 1;
     for (const char c : path) {
-        hash = HashStep(hash, FoldCodePoint(AnsiToUnicode(static_cast<unsigned char>(c))));
+        hash = HashStep(hash, FoldAnsi(static_cast<unsigned char>(c)));
         depth += c == '\\' ? 1 : 0;
     }
     return FindKey(hash, depth, path);
@@ -374,13 +456,14 @@ LONG RegFile::EnumSubkey(std::string_view path, DWORD index, std::string* name) 
         std::vector<std::pair<std::string, std::string>> found;  // sort key, ANSI name
         for (const Key& key : keys_) {
             if (key.parent == parent) {
-                const std::u32string segments = SegmentsOf(key);
-                const std::u32string_view last =
-                    std::u32string_view(segments).substr(segments.rfind(U'\\') + 1);
+                const std::u32string last = LastSegment(key);
                 found.emplace_back(SortKey(last), U32ToAnsi(last));
             }
         }
-        std::sort(found.begin(), found.end());
+        // Wine writes keys in this order already; others may not.
+        if (!std::is_sorted(found.begin(), found.end())) {
+            std::sort(found.begin(), found.end());
+        }
         names.reserve(found.size());
         for (auto& [order, ansi] : found) {
             names.push_back(std::move(ansi));

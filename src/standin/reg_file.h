@@ -57,11 +57,13 @@ private:
 
     LONG Fail(std::size_t offset, const char* what) const;
     LONG IndexSection(std::uint32_t header, std::string_view line);
+    bool IndexPlainSection(std::uint32_t section, std::string_view name);
     std::uint32_t AddKey(std::uint64_t hash, std::uint32_t parent, std::uint32_t section, bool own);
     std::uint32_t DepthOf(const Key& key) const;
     std::uint32_t FindKey(std::string_view path) const;
     std::uint32_t FindKey(std::uint64_t hash, std::uint32_t depth, std::string_view path) const;
     std::u32string SegmentsOf(const Key& key) const;  // original case
+    std::u32string LastSegment(const Key& key) const;
     std::string ValueLine(std::string_view value_name, DWORD type, std::string_view data) const;
     void ReplaceValue(const Section& section, std::string_view value_name, std::string line);
     void InsertSection(const Key& key, std::string line);
@@ -75,6 +77,14 @@ private:
     std::vector<std::uint32_t> slots_;  // open addressing: key index + 1, 0 for empty
     std::unordered_map<std::string, std::vector<std::string>> subkeys_;  // sorted, by path
     std::u32string scratch_;
+    // The keys of the last plain header indexed, one per backslash pair.
+    struct Level {
+        std::size_t after;   // offset in the name past the pair
+        std::uint64_t hash;  // of the path up to and with the separator
+        std::uint32_t key;   // the key the pair ends
+    };
+    std::string_view previous_;
+    std::vector<Level> levels_;
 };
 
 }  // namespace standin
