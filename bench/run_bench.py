@@ -67,24 +67,31 @@ def make_prefix(prefix):
 
 
 def grow_system_reg(prefix):
-    """Appends 100,000 instances, each with values as a real driver's key
-    has them; only the last one holds the driver."""
+    """Adds 100,000 instances, each with values as a real driver's key has
+    them; only the last one holds the driver. They go where Wine itself
+    would write them: after the class's other instances, in name order."""
     base = SEP.join(["System", "CurrentControlSet", "Services", "Class", "MEDIA"])
-    with open(os.path.join(prefix, "system.reg"), "a") as f:
-        for i in range(INSTANCES):
-            name = f"{i + 2:06d}"
-            f.write(f"[{base}{SEP}{name}] 1796900000\n#time=1dd88a0b4f1c000\n"
-                    f"\"Driver\"=\"synth{i}.drv\"\n\"DriverDesc\"=\"Synthetic MIDI device {i}\"\n"
-                    f"\"MatchingDeviceId\"=\"root\\\\synth{i}\"\n"
-                    f"\"ProviderName\"=\"Tonvane benchmark\"\n"
-                    f"\"DriverDate\"=\"12-11-2026\"\n\"DriverVersion\"=\"1.0.0.{i}\"\n"
-                    f"\"InfPath\"=\"oem{i}.inf\"\n\"InfSection\"=\"Synth_Install\"\n"
-                    f"\"Config\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,\\\n"
-                    f"  14,15,16,17,18,19,1a,1b,1c,1d,1e,1f\n\n")
-            midi = "wave" if i + 1 < INSTANCES else "midi"
-            driver = f"synth{i}" if i + 1 < INSTANCES else DRIVER + "2"
-            f.write(f"[{base}{SEP}{name}{SEP}Drivers{SEP}{midi}{SEP}{driver}] 1796900000\n"
-                    f"#time=1dd88a0b4f1c000\n\"Description\"=\"Synthetic device\"\n\n")
+    block = []
+    for i in range(INSTANCES):
+        name = f"{100000 + i}"
+        block.append(f"[{base}{SEP}{name}] 1796900000\n#time=1dd88a0b4f1c000\n"
+                     f"\"Driver\"=\"synth{i}.drv\"\n\"DriverDesc\"=\"Synthetic MIDI device {i}\"\n"
+                     f"\"MatchingDeviceId\"=\"root\\\\synth{i}\"\n"
+                     f"\"ProviderName\"=\"Tonvane benchmark\"\n"
+                     f"\"DriverDate\"=\"12-11-2026\"\n\"DriverVersion\"=\"1.0.0.{i}\"\n"
+                     f"\"InfPath\"=\"oem{i}.inf\"\n\"InfSection\"=\"Synth_Install\"\n"
+                     f"\"Config\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,\\\n"
+                     f"  14,15,16,17,18,19,1a,1b,1c,1d,1e,1f\n\n")
+        midi = "wave" if i + 1 < INSTANCES else "midi"
+        driver = f"synth{i}" if i + 1 < INSTANCES else DRIVER + "2"
+        block.append(f"[{base}{SEP}{name}{SEP}Drivers{SEP}{midi}{SEP}{driver}] 1796900000\n"
+                     f"#time=1dd88a0b4f1c000\n\"Description\"=\"Synthetic device\"\n\n")
+    path = os.path.join(prefix, "system.reg")
+    text = open(path).read()
+    last = text.rindex(f"\n[{base}{SEP}")
+    at = text.index("\n[", last + 1) + 1
+    with open(path, "w") as f:
+        f.write(text[:at] + "".join(block) + text[at:])
 
 
 def bench(label, prefix, driver, runs, wine_runs):

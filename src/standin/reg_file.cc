@@ -443,37 +443,51 @@ bool RegFile::HasKey(std::string_view path) const {
 }
 
 LONG RegFile::EnumSubkey(std::string_view path, DWORD index, std::string* name) {
-    // Enumerating by index asks for the same key over and over: its sorted
-    // subkeys are worked out once, by the path as given.
+    // Enumerating by index asks for the same key over and over: the order of
+    // its subkeys is worked out once, by the path as given, and kept as key
+    // numbers only.
     auto [cached, fresh] = subkeys_.try_emplace(std::string(path));
-    std::vector<std::string>& names = cached->second;
+    std::vector<std::uint32_t>& children = cached->second;
     if (fresh) {
         const std::uint32_t parent = FindKey(path);
         if (parent == NONE) {
             subkeys_.erase(cached);
             return ERROR_FILE_NOT_FOUND;
         }
-        std::vector<std::pair<std::string, std::string>> found;  // sort key, ANSI name
-        for (const Key& key : keys_) {
-            if (key.parent == parent) {
-                const std::u32string last = LastSegment(key);
-                found.emplace_back(SortKey(last), U32ToAnsi(last));
-            }
-        }
-        // Wine writes keys in this order already; others may not.
-        if (!std::is_sorted(found.begin(), found.end())) {
-            std::sort(found.begin(), found.end());
-        }
-        names.reserve(found.size());
-        for (auto& [order, ansi] : found) {
-            names.push_back(std::move(ansi));
-        }
+        children = SortedChildren(parent);
     }
-    if (index >= names.size()) {
+    if (index >= children.size()) {
         return ERROR_NO_MORE_ITEMS;
     }
-    *name = names[index];
+    *name = U32ToAnsi(LastSegment(keys_[children[index]]));
     return ERROR_SUCCESS;
+}
+
+std::vector<std::uint32_t> RegFile::SortedChildren(std::uint32_t parent) const {
+    std::vector<std::uint32_t> children;
+    std::string previous;
+    bool sorted = true;
+    for (std::uint32_t index = 0; index < keys_.size(); ++index) {
+        if (keys_[index].parent == parent) {
+            std::string order = SortKey(LastSegment(keys_[index]));
+            sorted = sorted && (children.empty() || previous < order);
+            previous = std::move(order);
+            children.push_back(index);
+        }
+    }
+    // Wine writes keys in this order already; others may not.
+    if (!sorted) {
+        std::vector<std::pair<std::string, std::uint32_t>> keyed;
+        keyed.reserve(children.size());
+        for (const std::uint32_t child : children) {
+            keyed.emplace_back(SortKey(LastSegment(keys_[child])), child);
+        }
+        std::sort(keyed.begin(), keyed.end());
+        for (std::size_t i = 0; i < keyed.size(); ++i) {
+            children[i] = keyed[i].second;
+        }
+    }
+    return children;
 }
 
 std::string RegFile::ValueLine(std::string_view value_name, DWORD type,

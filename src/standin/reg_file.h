@@ -64,6 +64,7 @@ private:
     std::uint32_t FindKey(std::uint64_t hash, std::uint32_t depth, std::string_view path) const;
     std::u32string SegmentsOf(const Key& key) const;  // original case
     std::u32string LastSegment(const Key& key) const;
+    std::vector<std::uint32_t> SortedChildren(std::uint32_t parent) const;
     std::string ValueLine(std::string_view value_name, DWORD type, std::string_view data) const;
     void ReplaceValue(const Section& section, std::string_view value_name, std::string line);
     void InsertSection(const Key& key, std::string line);
@@ -75,7 +76,7 @@ private:
     std::deque<Section> sections_;
     std::deque<Key> keys_;              // keys_[0] is the root
     std::vector<std::uint32_t> slots_;  // open addressing: key index + 1, 0 for empty
-    std::unordered_map<std::string, std::vector<std::string>> subkeys_;  // sorted, by path
+    std::unordered_map<std::string, std::vector<std::uint32_t>> subkeys_;  // sorted, by path
     std::u32string scratch_;
     // The keys of the last plain header indexed, one per backslash pair.
     struct Level {
