@@ -1,23 +1,13 @@
 #include "standin/text_fold.h"
 
+#include "standin/codepage.h"
+#include "standin/wine_text.h"
+
 namespace standin {
 
+// The same rule as for names read from Wine's files, through the code page.
 char FoldChar(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 'A' && byte <= 'Z') {
-        return static_cast<char>(byte + ('a' - 'A'));
-    }
-    // Windows-1252: À..Þ less × fold by 0x20; Š Œ Ž and Ÿ have their own.
-    if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7) {
-        return static_cast<char>(byte + 0x20);
-    }
-    switch (byte) {
-    case 0x8A: return static_cast<char>(0x9A);
-    case 0x8C: return static_cast<char>(0x9C);
-    case 0x8E: return static_cast<char>(0x9E);
-    case 0x9F: return static_cast<char>(0xFF);
-    default: return c;
-    }
+    return UnicodeToAnsi(FoldCodePoint(AnsiToUnicode(static_cast<unsigned char>(c))));
 }
 
 std::string FoldCase(std::string_view name) {

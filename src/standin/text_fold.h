@@ -8,8 +8,7 @@
 
 namespace standin {
 
-// The lower-case form of an 8-bit name: ASCII letters, and the letters of
-// Windows-1252 that have a lower-case form there.
+// The lower-case form of an 8-bit name in the ANSI code page.
 std::string FoldCase(std::string_view name);
 char FoldChar(char c);
 
