@@ -16,6 +16,7 @@ namespace standin {
 void StartJournal();
 void StopJournal();
 const std::vector<std::string>& Journal();
+// Building an entry costs time on large registries: callers ask first.
 bool Journaling();
 void Record(std::string entry);
 

@@ -181,9 +181,11 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD ty
     if (status == ERROR_SUCCESS) {
         status = SetBelow(key, name, type, bytes);
     }
-    Record("RegSetValueExA(" + Describe(key) + ", " + Quote(name) + ", " +
-           std::to_string(reserved) + ", " + std::to_string(type) + ", " + Quote(bytes) + ", " +
-           std::to_string(size) + ") = " + std::to_string(status));
+    if (Journaling()) {
+        Record("RegSetValueExA(" + Describe(key) + ", " + Quote(name) + ", " +
+               std::to_string(reserved) + ", " + std::to_string(type) + ", " + Quote(bytes) + ", " +
+               std::to_string(size) + ") = " + std::to_string(status));
+    }
     return status;
 }
 
@@ -193,7 +195,9 @@ LONG WINAPI RegCloseKey(HKEY key) {
     if (RootName(key) == nullptr && opened_keys.erase(key) == 0) {
         status = ERROR_INVALID_HANDLE;
     }
-    Record(entry + " = " + std::to_string(status));
+    if (Journaling()) {
+        Record(entry + " = " + std::to_string(status));
+    }
     return status;
 }
 

@@ -51,7 +51,9 @@ SETUPS = {
     # The platform opens subkey paths of at most 260 characters: below a
     # four-character instance that leaves 196 for the driver name.
     "long driver": {"0000": ["d" * 196, "e" * 197, "f" * 200 + "\\" + "f" * 227]},
-    "odd driver": {"0000": ['say"hi"[x]'], "0001": ["caf\u00e9"]},
+    # As the names arrive through Wine's command line: a quote escaped with a
+    # backslash (which then separates keys), a tab inside the quotes Wine adds.
+    "odd driver": {"0000": ['say\\"hi\\"[x]'], "0001": ["caf\u00e9"], "0002": ['"a\tb"']},
 }
 
 
@@ -114,8 +116,10 @@ SCENARIOS = [
       setup="long driver"),
     S("511 characters: taken, but no probe path fits", ["n" * 511], "n" * 511, [FAILED], 0),
     S("512 characters: not taken, no registry access", ["n" * 512], "n" * 512, [FAILED], 0),
-    S("quotes and brackets are stored as data", ['say"hi"[x]'], 'say\\"hi\\"[x]', [FAILED], 0,
-      setup="odd driver"),
+    S("quotes, backslashes and brackets are stored as data", ['say"hi"[x]'],
+      'say\\"hi\\"[x]', [], 1, 'say\\"hi\\"[x]<0000>', "odd driver"),
+    S("a tab and the quotes around it are stored as data", ["a\tb"], '"a\tb"', [], 1,
+      '"a\tb"<0002>', "odd driver"),
     S("non-ASCII name in the ANSI code page", ["caf\u00e9"], "caf\u00e9", [], 1,
       "caf\u00e9<0001>", "odd driver"),
 ]
