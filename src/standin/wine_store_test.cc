@@ -79,6 +79,18 @@ TEST_F(WinePrefixStoreTest, MissingPrefixOrFileIsToldAndFails) {
     EXPECT_NE(told.find((prefix_ / "system.reg").string() + ": cannot be read"), std::string::npos);
 }
 
+TEST_F(WinePrefixStoreTest, MalformedFileIsNeverWrittenBack) {
+    const std::string cut = "[" + std::string(MIDIMAP) + "] 1\n\"CurrentInstrument\"=\"fm";
+    Write("userdef.reg", cut);
+    WinePrefixStore store(prefix_.string());
+    ::testing::internal::CaptureStderr();
+    EXPECT_NE(store.SetValue(KeyPath{HKEY_USERS, std::string(".Default\\") + MIDIMAP},
+                             "CurrentInstrument", REG_SZ, std::string_view("x", 2)),
+              ERROR_SUCCESS);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("userdef.reg:3:"), std::string::npos);
+    EXPECT_EQ(Read("userdef.reg"), "WINE REGISTRY Version 2\n" + cut);
+}
+
 // Holds an fcntl lock on `lock` in a child process, as a running wineserver
 // does, until the returned pipe is closed.
 pid_t HoldLock(const fs::path& lock, int* release) {

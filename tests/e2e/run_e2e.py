@@ -402,12 +402,13 @@ def usage_box_for_real(prefix, png):
     # Without a window manager, Wine draws the box's title bar itself.
     quiet(["wine", "reg", "add", r"HKEY_CURRENT_USER\Software\Wine\X11 Driver", "/v",
            "Managed", "/d", "N", "/f"], wine_env(prefix))
-    display = ":73"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stop_server(prefix)  # its desktop was made without a display
+    # Xvfb picks a free display and tells its number once it is ready.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24",
+                             "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    display = ":" + xvfb.stdout.readline().decode().strip()
     errors = []
     try:
-        time.sleep(1)
         shown = dict(wine_env(prefix), DISPLAY=display)
         exe = subprocess.Popen(["wine", EXE], env=shown, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
