@@ -193,7 +193,6 @@ LONG RegFile::Fail(std::size_t offset, const char* what) const {
 LONG RegFile::Parse(std::string path, std::string text) {
     path_ = std::move(path);
     text_ = std::move(text);
-    sections_.clear();
     keys_.clear();
     keys_.push_back(Key{HASH_START, NONE, NONE});
     slots_.assign(FIRST_SLOTS, 0);
@@ -207,7 +206,11 @@ LONG RegFile::Parse(std::string path, std::string text) {
     if (t.back() != '\n') {
         return Fail(t.size() - 1, "the last line has no line end: the file is cut short");
     }
+    if (t.size() >= OWN) {
+        return Fail(0, "the file is too large (2 GiB or more)");
+    }
     bool continued = false;
+    bool in_section = false;
     for (std::size_t pos = SIGNATURE.size(); pos < t.size();) {
         std::string_view line = LineAt(t, pos);
         const std::size_t next = pos + line.size() + 1;
@@ -218,16 +221,12 @@ LONG RegFile::Parse(std::string path, std::string text) {
         if (continued) {
             continued = line.ends_with('\\');
         } else if (first == '[') {
-            if (!sections_.empty()) {
-                sections_.back().body_end = static_cast<std::uint32_t>(pos);
-            }
-            sections_.push_back(
-                Section{static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(next), NONE});
+            in_section = true;
             if (const LONG status = IndexSection(static_cast<std::uint32_t>(pos), line)) {
                 return status;
             }
         } else if (first == '"' || first == '@') {
-            if (sections_.empty()) {
+            if (!in_section) {
                 return Fail(pos, "value outside any key");
             }
             std::size_t name_end = 0;
@@ -254,14 +253,11 @@ LONG RegFile::Parse(std::string path, std::string text) {
     if (continued) {
         return Fail(t.size() - 1, "the last value is cut short");
     }
-    if (!sections_.empty()) {
-        sections_.back().body_end = static_cast<std::uint32_t>(t.size());
-    }
     return ERROR_SUCCESS;
 }
 
 LONG RegFile::IndexSection(std::uint32_t header, std::string_view line) {
-    const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
+    const std::uint32_t section = header;
     if (IndexPlainSection(section, line.substr(1))) {
         return ERROR_SUCCESS;
     }
@@ -373,8 +369,7 @@ std::uint32_t RegFile::DepthOf(const Key& key) const {
 // The name of the key itself, the last of its path. Plain names are read
 // from the file's bytes directly.
 std::u32string RegFile::LastSegment(const Key& key) const {
-    const std::string_view header =
-        std::string_view(text_).substr(sections_[key.section & ~OWN].header + 1);
+    const std::string_view header = std::string_view(text_).substr((key.section & ~OWN) + 1);
     std::uint32_t separators = DepthOf(key) - 1;
     std::u32string last;
     for (std::size_t i = 0; i < header.size() && header[i] != ']'; ++i) {
@@ -401,8 +396,7 @@ std::u32string RegFile::SegmentsOf(const Key& key) const {
         return std::u32string();
     }
     std::u32string name;
-    UnescapeWine(std::string_view(text_).substr(sections_[key.section & ~OWN].header + 1), ']',
-                 &name);
+    UnescapeWine(std::string_view(text_).substr((key.section & ~OWN) + 1), ']', &name);
     return std::u32string(FirstSegments(name, depth));
 }
 
@@ -522,7 +516,8 @@ std::string RegFile::ValueLine(std::string_view value_name, DWORD type,
 
 // Replaces the value's line, or inserts one where Wine keeps it: values
 // are listed in the order of their folded names.
-void RegFile::ReplaceValue(const Section& section, std::string_view value_name, std::string line) {
+void RegFile::ReplaceValue(const Section& section, std::string_view value_name,
+                           const std::string& line) {
     const std::u32string wanted = Fold(AnsiToU32(value_name));
     std::size_t insert_at = std::string::npos;
     std::size_t append_at = section.body;
@@ -556,11 +551,28 @@ void RegFile::ReplaceValue(const Section& section, std::string_view value_name, 
     text_.insert(insert_at != std::string::npos ? insert_at : append_at, line + "\n");
 }
 
-void RegFile::InsertSection(const Key& key, std::string line) {
+// The lines of the section whose header starts at `header`: up to the next
+// header, or the end.
+RegFile::Section RegFile::SectionAt(std::uint32_t header) const {
+    const std::string_view t = text_;
+    std::size_t body = t.find('\n', header);
+    body = body == std::string_view::npos ? t.size() : body + 1;
+    std::size_t end = body;
+    bool continued = false;
+    while (end < t.size() && (continued || t[end] != '[')) {
+        const std::string_view line = LineAt(t, end);
+        continued = line.ends_with('\\');
+        end += line.size() + 1;
+    }
+    return Section{header, static_cast<std::uint32_t>(body),
+                   static_cast<std::uint32_t>(std::min(end, t.size()))};
+}
+
+void RegFile::InsertSection(const Key& key, const std::string& line) {
     const Stamp now = Now();
-    text_.insert(sections_[key.section & ~OWN].header,
-                 "[" + EscapeWine(SegmentsOf(key), Quoting::kKeyName) + "] " + now.seconds + "\n" +
-                     std::string(TIME_MARK) + now.filetime + "\n" + line + "\n\n");
+    text_.insert(key.section & ~OWN, "[" + EscapeWine(SegmentsOf(key), Quoting::kKeyName) + "] " +
+                                         now.seconds + "\n" + std::string(TIME_MARK) +
+                                         now.filetime + "\n" + line + "\n\n");
 }
 
 LONG RegFile::SetValue(std::string_view path, std::string_view value_name, DWORD type,
@@ -573,10 +585,10 @@ LONG RegFile::SetValue(std::string_view path, std::string_view value_name, DWORD
     const std::string original = text_;
     std::string line = ValueLine(value_name, type, data);
     if ((key.section & OWN) == 0) {
-        InsertSection(key, std::move(line));
+        InsertSection(key, line);
     } else {
-        const Section section = sections_[key.section & ~OWN];
-        ReplaceValue(section, value_name, std::move(line));
+        const Section section = SectionAt(key.section & ~OWN);
+        ReplaceValue(section, value_name, line);
         // Then the stamps, which come before the value, so no offset moves.
         const Stamp now = Now();
         const std::string_view body = LineAt(text_, section.body);

@@ -41,6 +41,7 @@ public:
     static void FailSaveAt(SaveStep step);
 
 private:
+    // A key's lines, found when a value is written.
     struct Section {
         std::uint32_t header;    // offset of its '['
         std::uint32_t body;      // offset of the line after the header
@@ -49,7 +50,7 @@ private:
     // 16 bytes a key: a key's depth is the length of its parent chain.
     struct Key {
         std::uint64_t hash;     // of the folded path
-        std::uint32_t section;  // its own section, or the first one below it; OWN bit
+        std::uint32_t section;  // offset of its header, or of the first below it; OWN bit
         std::uint32_t parent;   // index in keys_
     };
     static constexpr std::uint32_t OWN = 0x80000000;
@@ -66,14 +67,14 @@ private:
     std::u32string LastSegment(const Key& key) const;
     std::vector<std::uint32_t> SortedChildren(std::uint32_t parent) const;
     std::string ValueLine(std::string_view value_name, DWORD type, std::string_view data) const;
-    void ReplaceValue(const Section& section, std::string_view value_name, std::string line);
-    void InsertSection(const Key& key, std::string line);
+    Section SectionAt(std::uint32_t header) const;
+    void ReplaceValue(const Section& section, std::string_view value_name, const std::string& line);
+    void InsertSection(const Key& key, const std::string& line);
 
     std::string path_;
     std::string text_;
-    // Deques grow without copying, so a large file's index never needs
+    // A deque grows without copying, so a large file's index never needs
     // twice its size on the way.
-    std::deque<Section> sections_;
     std::deque<Key> keys_;              // keys_[0] is the root
     std::vector<std::uint32_t> slots_;  // open addressing: key index + 1, 0 for empty
     std::unordered_map<std::string, std::vector<std::uint32_t>> subkeys_;  // sorted, by path
