@@ -103,9 +103,14 @@ std::size_t ClosingQuote(std::string_view text) {
     }
 }
 
-// The length of the name at the front of a value line: @ or a quoted name.
+// The length of the name at the front of a value line: @ or a quoted name;
+// npos for a quoted name that does not end.
 std::size_t NameLength(std::string_view line) {
-    return line[0] == '@' ? 1 : UnescapeWine(line.substr(1), '"', nullptr) + 2;
+    if (line[0] == '@') {
+        return 1;
+    }
+    const std::size_t quote = ClosingQuote(line.substr(1));
+    return quote == std::string_view::npos ? quote : quote + 2;
 }
 
 // The folded code point of an 8-bit character; ASCII without a call.
@@ -229,15 +234,11 @@ LONG RegFile::Parse(std::string path, std::string text) {
             if (!in_section) {
                 return Fail(pos, "value outside any key");
             }
-            std::size_t name_end = 0;
-            if (first == '"') {
-                name_end = ClosingQuote(line.substr(1));
-                if (name_end == std::string_view::npos) {
-                    return Fail(pos, "value name has no closing quote");
-                }
-                name_end += 1;
+            const std::size_t name_length = NameLength(line);
+            if (name_length == std::string_view::npos) {
+                return Fail(pos, "value name has no closing quote");
             }
-            const std::string_view rest = line.substr(name_end + 1);
+            const std::string_view rest = line.substr(name_length);
             if (!rest.starts_with('=')) {
                 return Fail(pos, "value name is not followed by '='");
             }

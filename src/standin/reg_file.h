@@ -34,7 +34,6 @@ public:
     // and renamed over it, keeping its mode. The old file stays whole on any
     // failure.
     LONG Save() const;
-    const std::string& Text() const { return text_; }
 
     // For tests: make the save fail at one of its steps.
     enum class SaveStep { kNone, kCreate, kWrite, kSync, kRename };

@@ -4,11 +4,14 @@
 #include "standin/wine_text.h"
 
 namespace standin {
+namespace {
 
 // The same rule as for names read from Wine's files, through the code page.
 char FoldChar(char c) {
     return UnicodeToAnsi(FoldCodePoint(AnsiToUnicode(static_cast<unsigned char>(c))));
 }
+
+}  // namespace
 
 std::string FoldCase(std::string_view name) {
     std::string folded(name);

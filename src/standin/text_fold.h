@@ -10,7 +10,6 @@ namespace standin {
 
 // The lower-case form of an 8-bit name in the ANSI code page.
 std::string FoldCase(std::string_view name);
-char FoldChar(char c);
 
 // The segments of a backslash-separated key path; empty for an empty path.
 std::vector<std::string_view> SplitKeyPath(std::string_view path);
