@@ -5,7 +5,9 @@ a Wine-made prefix, and the same prefix with a synthetic system.reg of
 100,000 MEDIA instances (over 50 MB), the driver under the last one.
 
 Prints the median wall time and peak memory of each command and the ratios.
-Usage: bench/run_bench.py [runs]   (build the native and win32 presets first)
+The exe and its Wine are chosen as the end-to-end suite chooses them: the
+32-bit exe where this host runs 32-bit code, else the 64-bit one.
+Usage: bench/run_bench.py [runs]   (build the native and win32/win64 presets first)
 """
 
 import os
@@ -16,21 +18,19 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "tests", "e2e"))
+from wine_host import MEDIA, MIDIMAP, ROOT, choose_hosts  # noqa: E402
+
 NATIVE = os.path.join(ROOT, "build", "native", "tonvane")
-EXE = os.path.join(ROOT, "build", "win32", "tonvane.exe")
-MEDIA = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\MEDIA"
-MIDIMAP = r"HKEY_USERS\.Default\Software\Microsoft\Windows\CurrentVersion\Multimedia\MIDIMap"
+HOST = choose_hosts()[0]
 INSTANCES = 100_000
 DRIVER = "benchsynth"
 SEP = "\\\\"  # a backslash between key names, escaped as in the file
 
 
 def env(prefix):
-    e = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
-             WINEDLLOVERRIDES="mscoree,mshtml=")
-    e.pop("DISPLAY", None)
-    return e
+    return HOST.env(prefix)
 
 
 def quiet(cmd, prefix):
@@ -55,13 +55,13 @@ def measure(cmd, prefix, runs):
 
 
 def make_prefix(prefix):
-    quiet(["wineboot", "-i"], prefix)
+    quiet(HOST.command("wineboot", "-i"), prefix)
     setup = os.path.join(prefix, "setup.reg")
     with open(setup, "w") as f:
         f.write(f"REGEDIT4\n\n[{MEDIA}\\0000\\Drivers\\wave\\wdmaud]\n"
                 f"[{MEDIA}\\0001\\Drivers\\midi\\{DRIVER}]\n"
                 f"[{MIDIMAP}]\n\"CurrentInstrument\"=\"none<0000>\"\n")
-    quiet(["wine", "reg", "import", setup], prefix)
+    quiet(HOST.command("reg", "import", setup), prefix)
     quiet(["wineserver", "-k"], prefix)
     quiet(["wineserver", "-w"], prefix)
 
@@ -100,8 +100,8 @@ def bench(label, prefix, driver, runs, wine_runs):
     floor = measure(["cat"] + files, prefix, runs)
     native = measure([NATIVE, driver], prefix, runs)
     quiet(["wineserver", "-p"], prefix)  # a running server, registry loaded
-    quiet(["wine", "reg", "query", MIDIMAP], prefix)
-    wine = measure(["wine", EXE, driver], prefix, wine_runs)
+    quiet(HOST.command("reg", "query", MIDIMAP), prefix)
+    wine = measure(HOST.command(HOST.exe, driver), prefix, wine_runs)
     quiet(["wineserver", "-k"], prefix)
     quiet(["wineserver", "-w"], prefix)
     print(f"\n{label}: system.reg + userdef.reg = {size:.1f} MiB")
@@ -109,7 +109,7 @@ def bench(label, prefix, driver, runs, wine_runs):
     print(f"|---|---|---|")
     for name, (wall, peak) in (("cat system.reg userdef.reg", floor),
                                (f"tonvane {driver}", native),
-                               (f"wine tonvane.exe {driver}", wine)):
+                               (f"wine tonvane.exe {driver} ({HOST.arch})", wine)):
         print(f"| {name} | {wall * 1000:.1f} ms | {peak:.1f} MiB |")
     print(f"tonvane / cat: {native[0] / floor[0]:.2f}x;  wine / tonvane: {wine[0] / native[0]:.0f}x;"
           f"  peak - file size: {native[1] - size:.1f} MiB")
@@ -117,6 +117,7 @@ def bench(label, prefix, driver, runs, wine_runs):
 
 def main():
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    print(f"Wine side: {HOST.describe()}: {HOST.why}")
     work = tempfile.mkdtemp(prefix="tonvane-bench.")
     try:
         prefix = os.path.join(work, "prefix")

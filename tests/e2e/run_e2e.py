@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""End-to-end proof of Tonvane on the real Win32 API under 32-bit Wine.
+"""End-to-end proof of Tonvane on the real Win32 API under Wine.
 
 Each scenario sets up the registry of one fresh Wine prefix, runs
-build/win32/tonvane.exe with a command line under Wine's relay channel, and
+tonvane.exe with a command line under Wine's relay channel, and
 checks the exit status, every message box, every registry call the program
 makes, and the registry afterwards as `wine reg query` reads it. The same
 arguments are then given to build/native/tonvane on a copy of the same
 registry files, which must end with the same messages, status and values.
+
+The exe is build/win32/tonvane.exe under 32-bit Wine where the host runs
+32-bit code, else build/win64/tonvane.exe under 64-bit Wine (wine_host.py).
 """
 
 import difflib
@@ -17,14 +20,12 @@ import subprocess
 import sys
 import tempfile
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-EXE = os.path.join(ROOT, "build", "win32", "tonvane.exe")
+from relay import program_calls, signed
+from wine_host import MEDIA, MIDIMAP, REGISTRY_FILES, ROOT, choose_hosts
+
 NATIVE = os.path.join(ROOT, "build", "native", "tonvane")
-
-MEDIA = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\MEDIA"
-MIDIMAP = r"HKEY_USERS\.Default\Software\Microsoft\Windows\CurrentVersion\Multimedia\MIDIMap"
 INVALID = "Invalid Option on command line."
 FAILED = "Attempt to redirect MIDI stream failed."
 NO_MEDIA = "Error opening Registry for MEDIA"
@@ -125,13 +126,6 @@ SCENARIOS = [
 ]
 
 
-def wine_env(prefix, debug="-all"):
-    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG=debug,
-               WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
-    env.pop("DISPLAY", None)  # with no display a message box returns at once
-    return env
-
-
 def run(cmd, env, **kwargs):
     return subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, **kwargs)
 
@@ -140,19 +134,15 @@ def quiet(cmd, env):
     run(cmd, env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
 
 
-def stop_server(prefix):
+def stop_server(host, prefix):
     """Stops the prefix's wineserver, which saves the registry files."""
-    run(["wineserver", "-k"], wine_env(prefix), stderr=subprocess.DEVNULL)
-    run(["wineserver", "-w"], wine_env(prefix), stderr=subprocess.DEVNULL)
+    run(["wineserver", "-k"], host.env(prefix), stderr=subprocess.DEVNULL)
+    run(["wineserver", "-w"], host.env(prefix), stderr=subprocess.DEVNULL)
 
 
-def start_server(prefix):
+def start_server(host, prefix):
     """A server and its services, with their output away from our pipes."""
-    quiet(["wine", "reg", "query", r"HKEY_LOCAL_MACHINE\Software"], wine_env(prefix))
-
-
-def reg_text(text):
-    return text.replace("\\", "\\\\").replace('"', '\\"')
+    quiet(host.command("reg", "query", r"HKEY_LOCAL_MACHINE\Software"), host.env(prefix))
 
 
 def write_setup(path, scenario):
@@ -171,9 +161,9 @@ def write_setup(path, scenario):
         f.write("\n".join(lines) + "\n")
 
 
-def query_midimap(prefix):
+def query_midimap(host, prefix):
     """The two values as real Wine reads them back; None where missing."""
-    out = run(["wine", "reg", "query", MIDIMAP], wine_env(prefix), capture_output=True)
+    out = run(host.command("reg", "query", MIDIMAP), host.env(prefix), capture_output=True)
     text = out.stdout.decode("cp437")  # reg writes to a pipe in the OEM code page
     values = {}
     for line in text.splitlines():
@@ -185,58 +175,9 @@ def query_midimap(prefix):
     return current, int(auto, 16) if auto is not None else None
 
 
-# ---- relay: the program's own calls -----------------------------------------
+# ---- the program's own calls ------------------------------------------------
 
-CALL = re.compile(r"^([0-9a-f]{4}):Call (\w+)\.(\w+)\((.*)\) ret=([0-9a-f]{8})$")
-RET = re.compile(r"^([0-9a-f]{4}):Ret  (\w+)\.(\w+)\(\) retval=([0-9a-f]{8}) ret=([0-9a-f]{8})$")
 WATCHED = {"MessageBoxA", "RegOpenKeyExA", "RegEnumKeyA", "RegSetValueExA", "RegCloseKey"}
-
-
-def parse_args(text):
-    """Relay arguments: numbers in hex, strings after their pointer."""
-    args, i = [], 0
-    while i < len(text):
-        m = re.match(r'([0-9a-f]+)( (L?)"((?:[^"\\]|\\.)*)"(\.\.\.)?)?', text[i:])
-        if not m:
-            raise ValueError(f"unreadable relay arguments: {text}")
-        # Wine shortens long strings, marking them with "..." after the quote.
-        string = unescape(m.group(4)) + (m.group(5) or "") if m.group(2) else None
-        args.append(string if m.group(2) else int(m.group(1), 16))
-        i += m.end() + 1  # past the comma
-    return args
-
-
-def unescape(text):
-    out, i = bytearray(), 0
-    named = {"n": 10, "r": 13, "t": 9, "\\": 92, '"': 34, "a": 7, "b": 8, "f": 12, "v": 11}
-    while i < len(text):
-        c = text[i]
-        if c == "\\" and i + 1 < len(text):
-            n = text[i + 1]
-            if n == "x":
-                out.append(int(text[i + 2:i + 4], 16))
-                i += 4
-                continue
-            if n.isdigit():
-                j = i + 1
-                while j < len(text) and j < i + 4 and text[j] in "01234567":
-                    j += 1
-                out.append(int(text[i + 1:j], 8))
-                i = j
-                continue
-            out.append(named.get(n, ord(n)))
-            i += 2
-            continue
-        out.extend(c.encode("latin-1", "replace"))
-        i += 1
-    return out.decode("cp1252", "replace")
-
-
-@dataclass
-class Call:
-    function: str
-    args: list
-    result: int = None
 
 
 def is_first_call(function, args):
@@ -247,33 +188,10 @@ def is_first_call(function, args):
         function == "RegOpenKeyExA" and args[1] == MEDIA.split("\\", 1)[1])
 
 
-def program_calls(relay):
-    """The watched calls made from the program's own image, with results."""
-    calls, pending, thread = [], {}, None
-    for line in relay.splitlines():
-        m = CALL.match(line)
-        if m and m.group(3) in WATCHED and 0x400000 <= int(m.group(5), 16) < 0x500000:
-            args = parse_args(m.group(4))
-            if thread is None and is_first_call(m.group(3), args):
-                thread = m.group(1)
-            if m.group(1) != thread:
-                continue
-            call = Call(m.group(3), args)
-            pending[(m.group(1), m.group(3), m.group(5))] = call
-            calls.append(call)
-            continue
-        m = RET.match(line)
-        if m:
-            call = pending.pop((m.group(1), m.group(3), m.group(5)), None)
-            if call:
-                call.result = int(m.group(4), 16)
-    return calls
+ROOTS = {signed(0x80000002, 32): "HKEY_LOCAL_MACHINE", signed(0x80000003, 32): "HKEY_USERS"}
 
 
-ROOTS = {0x80000002: "HKEY_LOCAL_MACHINE", 0x80000003: "HKEY_USERS"}
-
-
-def check_calls(calls, errors):
+def check_calls(calls, bits, errors):
     """The call contracts every run must keep."""
     opened, closes, enum_key, next_index = [], [], None, 0
     for c in calls:
@@ -283,7 +201,7 @@ def check_calls(calls, errors):
                 errors.append(f"message box arguments {c.args}")
         elif c.function == "RegOpenKeyExA":
             parent, subkey, options, access, _ = c.args
-            root = ROOTS.get(parent, hex(parent))
+            root = ROOTS.get(signed(parent, bits), hex(parent))
             want = KEY_READ if root == "HKEY_LOCAL_MACHINE" else KEY_SET_VALUE
             if options != 0 or access != want:
                 errors.append(f"RegOpenKeyExA({root}\\{subkey}) options {options} access {access:#x}")
@@ -300,7 +218,6 @@ def check_calls(calls, errors):
                 errors.append(f"RegSetValueExA {name} type {kind}")
             if name == "Autoscheme" and size != 4:
                 errors.append(f"Autoscheme size {size}")
-            c.size = size
         elif c.function == "RegCloseKey":
             closes.append(c.args[0])
     if len(opened) != len(closes):
@@ -334,18 +251,18 @@ def expected_values(s):
 SNAPSHOTS = {}
 
 
-def set_up(s, prefix, work):
+def set_up(host, s, prefix, work):
     """Resets the registry to the scenario's set-up; returns its files as
     Wine saved them, for the Linux build."""
     setup = os.path.join(work, "setup.reg")
     write_setup(setup, s)
-    quiet(["wine", "reg", "import", setup], wine_env(prefix))
-    key = (s.setup, s.midimap)
+    quiet(host.command("reg", "import", setup), host.env(prefix))
+    key = (host.arch, s.setup, s.midimap)
     if key not in SNAPSHOTS:
-        stop_server(prefix)  # the server saves the files as it stops
+        stop_server(host, prefix)  # the server saves the files as it stops
         SNAPSHOTS[key] = {n: open(os.path.join(prefix, n), "rb").read()
-                          for n in ("system.reg", "userdef.reg", "user.reg")}
-        start_server(prefix)
+                          for n in REGISTRY_FILES}
+        start_server(host, prefix)
     return SNAPSHOTS[key]
 
 
@@ -353,24 +270,25 @@ def set_up(s, prefix, work):
 STAMP = re.compile(r"[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-6][0-9]")
 
 
-def run_scenario(s, prefix, twin, work):
+def run_scenario(host, s, prefix, twin, work):
     errors = []
-    snapshot = set_up(s, prefix, work)
+    snapshot = set_up(host, s, prefix, work)
 
-    relay = run(["wine", EXE] + s.args, wine_env(prefix, "+relay"), capture_output=True)
-    calls = program_calls(relay.stderr.decode("latin-1"))
+    relay = run(host.command(host.exe, *s.args), host.env(prefix, "+relay"), capture_output=True)
+    calls = program_calls(relay.stderr.decode("latin-1"), WATCHED, host.image_range(),
+                          is_first_call)
     texts = [c.args[1] for c in calls if c.function == "MessageBoxA"]
     if relay.returncode != s.status:
         errors.append(f"exe exit status {relay.returncode}, expected {s.status}")
     if not boxes_match(texts, s.boxes):
         errors.append(f"exe boxes {texts!r}")
-    opened = check_calls(calls, errors)
+    opened = check_calls(calls, host.bits, errors)
     if s.value is not None and not value_size_ok(calls, s.value):
         errors.append("CurrentInstrument size is not its length plus one")
     probes = [p for p in opened if "\\Drivers\\midi\\" in p]
     if s.status == 1 and s.value is not None and len(probes) != 1:
         errors.append(f"{len(probes)} probes opened")
-    after = query_midimap(prefix)
+    after = query_midimap(host, prefix)
     if after != expected_values(s):
         errors.append(f"exe left {after}, expected {expected_values(s)}")
 
@@ -389,28 +307,28 @@ def run_scenario(s, prefix, twin, work):
     if open(os.path.join(twin, "userdef.reg"), "rb").read() == snapshot["userdef.reg"]:
         native_after = OLD if s.midimap else (None, None)  # as Wine saved them
     else:  # what real Wine reads back from the file the Linux build wrote
-        native_after = query_midimap(twin)
-        stop_server(twin)
+        native_after = query_midimap(host, twin)
+        stop_server(host, twin)
     if native_after != after:
         errors.append(f"native left {native_after}, exe left {after}")
     return errors
 
 
-def usage_box_for_real(prefix, png):
+def usage_box_for_real(host, prefix, png):
     """Shows the usage box on a virtual display, photographs it, dismisses it
     with the Enter key and returns the errors found."""
     # Without a window manager, Wine draws the box's title bar itself.
-    quiet(["wine", "reg", "add", r"HKEY_CURRENT_USER\Software\Wine\X11 Driver", "/v",
-           "Managed", "/d", "N", "/f"], wine_env(prefix))
-    stop_server(prefix)  # its desktop was made without a display
+    quiet(host.command("reg", "add", r"HKEY_CURRENT_USER\Software\Wine\X11 Driver", "/v",
+                       "Managed", "/d", "N", "/f"), host.env(prefix))
+    stop_server(host, prefix)  # its desktop was made without a display
     # Xvfb picks a free display and tells its number once it is ready.
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24",
                              "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     display = ":" + xvfb.stdout.readline().decode().strip()
     errors = []
     try:
-        shown = dict(wine_env(prefix), DISPLAY=display)
-        exe = subprocess.Popen(["wine", EXE], env=shown, stdin=subprocess.DEVNULL,
+        shown = dict(host.env(prefix), DISPLAY=display)
+        exe = subprocess.Popen(host.command(host.exe), env=shown, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         window = None
         for _ in range(60):
@@ -439,7 +357,7 @@ def usage_box_for_real(prefix, png):
             status = "none: Enter did not dismiss the box"
         if status != 1:
             errors.append(f"exit status {status} after the box, expected 1")
-        stop_server(prefix)
+        stop_server(host, prefix)
     finally:
         xvfb.terminate()
         xvfb.wait()
@@ -471,18 +389,18 @@ def visible(text, limit=40):
     return shown if len(shown) <= limit else f"{shown[:12]}...({len(text)} chars)"
 
 
-def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "--screenshot":
-        return screenshot_only(sys.argv[2])
-    for tool in (EXE, NATIVE):
-        if not os.path.exists(tool):
-            sys.exit(f"missing {tool}: build the win32 and native presets first")
-    started = time.monotonic()
+def make_prefix(host, prefix):
+    """A new prefix, its files saved by a stopped server."""
+    quiet(host.command("wineboot", "-i"), host.env(prefix))
+    stop_server(host, prefix)
+
+
+def run_suite(host):
+    """Every check on one exe under one Wine; returns (passed, failed)."""
     work = tempfile.mkdtemp(prefix="tonvane-e2e.")
     prefix, twin = os.path.join(work, "prefix"), os.path.join(work, "twin")
     try:
-        quiet(["wineboot", "-i"], wine_env(prefix))
-        stop_server(prefix)
+        make_prefix(host, prefix)
         shutil.copytree(prefix, twin, symlinks=True)
         roundtrip = run([os.path.join(ROOT, "build", "native", "tonvane_tests"),
                          "--gtest_filter=WineMadeFilesTest.*"],
@@ -492,38 +410,56 @@ def main():
         failed = 0 if roundtrip.returncode == 0 else 1
         if failed:
             print(roundtrip.stdout.decode()[-2000:])
-        start_server(prefix)
+        start_server(host, prefix)
         print(f"{'scenario':58} {'command tail':28} status  boxes")
         for s in SCENARIOS:
-            errors = run_scenario(s, prefix, twin, work)
+            errors = run_scenario(host, s, prefix, twin, work)
             boxes = ", ".join("usage" if b == "USAGE" else b[:14] for b in s.boxes) or "-"
             mark = "ok  " if not errors else "FAIL"
             print(f"{mark} {s.what[:53]:53} {visible(s.tail, 28):28} {s.status}  {boxes}")
             for e in errors:
                 print(f"       {e}")
             failed += bool(errors)
-        stop_server(prefix)
+        stop_server(host, prefix)
         png = os.path.join(work, "usage-box.png")
-        errors = usage_box_for_real(prefix, png)
+        errors = usage_box_for_real(host, prefix, png)
         print(f"{'ok  ' if not errors else 'FAIL'} usage box on a real display, "
               f"dismissed with Enter: status 1")
         for e in errors:
             print(f"       {e}")
         failed += bool(errors)
-        print(f"\ne2e: {len(SCENARIOS) + 2 - failed} passed, {failed} failed "
-              f"({time.monotonic() - started:.0f} s)")
-        return 1 if failed else 0
+        return len(SCENARIOS) + 2 - failed, failed
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
-def screenshot_only(png):
+def main():
+    hosts = choose_hosts()
+    if len(sys.argv) == 3 and sys.argv[1] == "--screenshot":
+        return screenshot_only(hosts[0], sys.argv[2])
+    for tool in [h.exe for h in hosts] + [NATIVE]:
+        if not os.path.exists(tool):
+            sys.exit(f"missing {tool}: build the native and "
+                     f"{' and '.join(h.arch for h in hosts)} presets first")
+    results = []
+    for host in hosts:
+        print(f"e2e: {host.describe()}: {host.why}")
+        started = time.monotonic()
+        passed, failed = run_suite(host)
+        results.append((host, passed, failed, time.monotonic() - started))
+    print()
+    for host, passed, failed, seconds in results:
+        print(f"e2e on {host.describe()}, as {host.why}: "
+              f"{passed} passed, {failed} failed in {seconds:.0f} s")
+    return 1 if any(failed for _, _, failed, _ in results) else 0
+
+
+def screenshot_only(host, png):
     work = tempfile.mkdtemp(prefix="tonvane-shot.")
     try:
         prefix = os.path.join(work, "prefix")
-        quiet(["wineboot", "-i"], wine_env(prefix))
-        stop_server(prefix)
-        errors = usage_box_for_real(prefix, os.path.abspath(png))
+        make_prefix(host, prefix)
+        errors = usage_box_for_real(host, prefix, os.path.abspath(png))
         for e in errors:
             print(e)
         return 1 if errors else 0
