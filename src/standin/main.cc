@@ -5,9 +5,11 @@
 #include <string>
 
 #include "standin/command_tail.h"
+#include "standin/file_replace.h"
 #include "standin/wine_store.h"
 
 int main(int argc, char** argv) {
+    standin::RemoveTemporaryOnSignals();
     standin::WinePrefixStore registry(standin::WinePrefixStore::DefaultPrefix());
     standin::UseStore(&registry);
     std::string tail = standin::FormCommandTail(argc - 1, argv + 1);

@@ -11,6 +11,8 @@
 #include <ctime>
 
 #include "standin/codepage.h"
+#include "standin/complain.h"
+#include "standin/file_replace.h"
 #include "standin/wine_text.h"
 
 namespace standin {
@@ -19,8 +21,6 @@ namespace {
 constexpr std::string_view SIGNATURE = "WINE REGISTRY Version 2\n";
 constexpr std::string_view TIME_MARK = "#time=";
 constexpr std::size_t FIRST_SLOTS = 1 << 12;
-
-RegFile::SaveStep failing_step = RegFile::SaveStep::kNone;
 
 std::u32string Fold(std::u32string_view text) {
     std::u32string folded(text);
@@ -154,23 +154,19 @@ bool IsProperString(std::string_view data) {
 
 }  // namespace
 
-void RegFile::FailSaveAt(SaveStep step) {
-    failing_step = step;
-}
-
 LONG RegFile::Load(const std::string& path) {
     // Read in one piece into a string of the file's size: the text is the
     // only copy of the file in memory.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    LONG status = ERROR_SUCCESS;
+    const int fd = OpenRegularFile(path, &status);
     struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0) {
-        const int error = errno;
-        std::fprintf(stderr, "tonvane: %s: cannot be read: %s\n", path.c_str(),
-                     std::strerror(error));
-        if (fd >= 0) {
-            close(fd);
-        }
-        return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    if (fd < 0) {
+        return status;
+    }
+    if (fstat(fd, &info) != 0) {
+        close(fd);
+        Complain("%s: cannot be read: %s", path.c_str(), std::strerror(errno));
+        return ERROR_ACCESS_DENIED;
     }
     std::string text(static_cast<std::size_t>(info.st_size), '\0');
     std::size_t done = 0;
@@ -183,7 +179,7 @@ LONG RegFile::Load(const std::string& path) {
     }
     close(fd);
     if (done != text.size()) {
-        std::fprintf(stderr, "tonvane: %s: read failed\n", path.c_str());
+        Complain("%s: read failed", path.c_str());
         return ERROR_REGISTRY_IO_FAILED;
     }
     return Parse(path, std::move(text));
@@ -191,7 +187,7 @@ LONG RegFile::Load(const std::string& path) {
 
 LONG RegFile::Fail(std::size_t offset, const char* what) const {
     const auto line = std::count(text_.begin(), text_.begin() + static_cast<long>(offset), '\n');
-    std::fprintf(stderr, "tonvane: %s:%ld: %s\n", path_.c_str(), static_cast<long>(line + 1), what);
+    Complain("%s:%ld: %s", path_.c_str(), static_cast<long>(line + 1), what);
     return ERROR_BADDB;
 }
 
@@ -614,45 +610,9 @@ LONG RegFile::SetValue(std::string_view path, std::string_view value_name, DWORD
 }
 
 LONG RegFile::Save() const {
-    const std::string temporary = path_ + ".tonvane-XXXXXX";
-    std::vector<char> name(temporary.begin(), temporary.end());
-    name.push_back('\0');
-    struct stat original {};
-    const char* failed = nullptr;
-    int fd = -1;
-    if (stat(path_.c_str(), &original) != 0) {
-        failed = "cannot be examined";
-    } else if (failing_step == SaveStep::kCreate || (fd = mkstemp(name.data())) < 0) {
-        failed = "a new copy cannot be created beside it";
-    } else if (failing_step == SaveStep::kWrite ||
-               write(fd, text_.data(), text_.size()) != static_cast<ssize_t>(text_.size()) ||
-               fchmod(fd, original.st_mode & 07777) != 0) {
-        failed = "the new copy cannot be written";
-    } else if (failing_step == SaveStep::kSync || fsync(fd) != 0) {
-        failed = "the new copy cannot be flushed to disk";
-    }
-    if (fd >= 0 && close(fd) != 0 && failed == nullptr) {
-        failed = "the new copy cannot be written";
-    }
-    if (failed == nullptr &&
-        (failing_step == SaveStep::kRename || rename(name.data(), path_.c_str()) != 0)) {
-        failed = "the new copy cannot replace it";
-    }
-    if (failed != nullptr) {
-        std::fprintf(stderr, "tonvane: %s: %s; it is left as it was\n", path_.c_str(), failed);
-        if (fd >= 0) {
-            unlink(name.data());
-        }
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    // The rename itself reaches the disk with the folder.
-    const std::string folder = path_.substr(0, path_.rfind('/') + 1);
-    const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return ERROR_SUCCESS;
+    return ReplaceFile(path_, [this](int fd) {
+        return write(fd, text_.data(), text_.size()) == static_cast<ssize_t>(text_.size());
+    });
 }
 
 }  // namespace standin

@@ -30,14 +30,8 @@ public:
     LONG SetValue(std::string_view path, std::string_view value_name, DWORD type,
                   std::string_view data);
 
-    // Writes the text back: to a new file beside the old one, flushed to disk
-    // and renamed over it, keeping its mode. The old file stays whole on any
-    // failure.
+    // Writes the text back in place of the file (see file_replace.h).
     LONG Save() const;
-
-    // For tests: make the save fail at one of its steps.
-    enum class SaveStep { kNone, kCreate, kWrite, kSync, kRename };
-    static void FailSaveAt(SaveStep step);
 
 private:
     // A key's lines, found when a value is written.

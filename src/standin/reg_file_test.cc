@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin/file_replace.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -63,7 +65,7 @@ protected:
         Write(SYSTEM_REG);
     }
     void TearDown() override {
-        RegFile::FailSaveAt(RegFile::SaveStep::kNone);
+        standin::FailReplaceAt(standin::ReplaceStep::kNone);
         fs::remove_all(folder_);
     }
     void Write(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
@@ -193,16 +195,16 @@ TEST_F(RegFileTest, MissingKeyIsNotCreated) {
 
 TEST_F(RegFileTest, FailedSaveLeavesTheFileWholeAndNothingBeside) {
     chmod(path_.c_str(), 0640);
-    for (const auto step : {RegFile::SaveStep::kCreate, RegFile::SaveStep::kWrite,
-                            RegFile::SaveStep::kSync, RegFile::SaveStep::kRename}) {
+    for (const auto step : {standin::ReplaceStep::kCreate, standin::ReplaceStep::kWrite,
+                            standin::ReplaceStep::kSync, standin::ReplaceStep::kRename}) {
         RegFile file;
         ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
-        RegFile::FailSaveAt(step);
+        standin::FailReplaceAt(step);
         EXPECT_NE(SetString(file, std::string(MEDIA) + "\\0002", "v", "x"), ERROR_SUCCESS);
         EXPECT_EQ(OnDisk(), SYSTEM_REG);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
     }
-    RegFile::FailSaveAt(RegFile::SaveStep::kNone);
+    standin::FailReplaceAt(standin::ReplaceStep::kNone);
     RegFile file;
     ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
     EXPECT_EQ(SetString(file, std::string(MEDIA) + "\\0002", "v", "x"), ERROR_SUCCESS);

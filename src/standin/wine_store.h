@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "standin/prefix_guard.h"
 #include "standin/reg_file.h"
 #include "standin/registry_store.h"
 
@@ -14,7 +15,6 @@ namespace standin {
 class WinePrefixStore : public RegistryStore {
 public:
     explicit WinePrefixStore(std::string prefix);
-    ~WinePrefixStore() override;
     WinePrefixStore(const WinePrefixStore&) = delete;
     WinePrefixStore& operator=(const WinePrefixStore&) = delete;
 
@@ -32,13 +32,10 @@ private:
         std::string path;  // below the file's root
     };
     static Place PlaceOf(const KeyPath& key);
-    LONG Prepare();
     LONG FileFor(const Place& place, RegFile** file);
-    bool WineserverRunning() const;
 
     std::string prefix_;
-    int lock_ = -1;
-    LONG prepared_ = -1;  // status of Prepare once it has run
+    PrefixGuard guard_;  // taken before the first file is read
     std::map<std::string, std::pair<LONG, RegFile>> files_;
 };
 

@@ -1,6 +1,5 @@
 #include "standin/wine_store.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -89,61 +88,6 @@ TEST_F(WinePrefixStoreTest, MalformedFileIsNeverWrittenBack) {
               ERROR_SUCCESS);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("userdef.reg:3:"), std::string::npos);
     EXPECT_EQ(Read("userdef.reg"), "WINE REGISTRY Version 2\n" + cut);
-}
-
-// Holds an fcntl lock on `lock` in a child process, as a running wineserver
-// does, until the returned pipe is closed.
-pid_t HoldLock(const fs::path& lock, int* release) {
-    int ready[2], hold[2];
-    EXPECT_EQ(pipe(ready), 0);
-    EXPECT_EQ(pipe(hold), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        close(hold[1]);  // so that the parent's close is seen
-        const int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
-        struct flock whole {};
-        whole.l_type = F_WRLCK;
-        fcntl(fd, F_SETLK, &whole);
-        char byte = 1;
-        (void)!write(ready[1], &byte, 1);
-        (void)!read(hold[0], &byte, 1);
-        _exit(0);
-    }
-    close(hold[0]);
-    char byte;
-    EXPECT_EQ(read(ready[0], &byte, 1), 1);
-    *release = hold[1];
-    return child;
-}
-
-TEST_F(WinePrefixStoreTest, RunningWineserverIsRefused) {
-    struct stat info {};
-    ASSERT_EQ(stat(prefix_.c_str(), &info), 0);
-    char server[64];
-    std::snprintf(server, sizeof server, "server-%llx-%llx",
-                  static_cast<unsigned long long>(info.st_dev),
-                  static_cast<unsigned long long>(info.st_ino));
-    // Debian's Wine names its folder below /tmp in the prefix's file "wineserver".
-    const std::string folder = "wine-" + prefix_.filename().string();
-    const fs::path lock_folder = fs::path("/tmp") / folder / server;
-    fs::create_directories(lock_folder);
-    std::ofstream(prefix_ / "wineserver") << folder;
-
-    int release = -1;
-    const pid_t child = HoldLock(lock_folder / "lock", &release);
-    ::testing::internal::CaptureStderr();
-    {
-        WinePrefixStore store(prefix_.string());
-        EXPECT_NE(store.OpenKey(KeyPath{HKEY_LOCAL_MACHINE, "System"}), ERROR_SUCCESS);
-    }
-    const std::string told = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(told.find("wineserver -k"), std::string::npos) << told;
-    close(release);
-    waitpid(child, nullptr, 0);
-
-    WinePrefixStore store(prefix_.string());  // the server has gone
-    EXPECT_EQ(store.OpenKey(KeyPath{HKEY_LOCAL_MACHINE, "System"}), ERROR_SUCCESS);
-    fs::remove_all(fs::path("/tmp") / folder);
 }
 
 TEST_F(WinePrefixStoreTest, RunsAtOnceLoseNoUpdate) {

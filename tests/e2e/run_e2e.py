@@ -364,6 +364,32 @@ def usage_box_for_real(host, prefix, png):
     return errors
 
 
+def server_elsewhere_refused(host, twin, work):
+    """A wineserver started with another TMPDIR keeps its socket folder away
+    from where Wine usually puts it; the Linux build must still find it,
+    refuse, and change nothing."""
+    errors = []
+    snapshot = SNAPSHOTS[(host.arch, "standard", True)]
+    for name, data in snapshot.items():
+        with open(os.path.join(twin, name), "wb") as f:
+            f.write(data)
+    elsewhere = dict(host.env(twin), TMPDIR=os.path.join(work, "other-tmp"))
+    os.makedirs(elsewhere["TMPDIR"], exist_ok=True)
+    run(["wineserver", "-p"], elsewhere, check=True)
+    try:
+        native = run([NATIVE, "fmsynth"], dict(os.environ, WINEPREFIX=twin), capture_output=True)
+        told = native.stderr.decode("cp1252")
+        if native.returncode != 0 or "a wineserver is running for" not in told:
+            errors.append(f"native exit status {native.returncode}, told {told!r}")
+        for name, data in snapshot.items():
+            if open(os.path.join(twin, name), "rb").read() != data:
+                errors.append(f"native changed {name} behind the server's back")
+    finally:
+        run(["wineserver", "-k"], elsewhere)
+        run(["wineserver", "-w"], elsewhere)
+    return errors
+
+
 def untouched_lines(snapshot, twin):
     """The Linux build changes nothing but the two values and the MIDI
     mapper key's time stamps."""
@@ -421,6 +447,12 @@ def run_suite(host):
                 print(f"       {e}")
             failed += bool(errors)
         stop_server(host, prefix)
+        errors = server_elsewhere_refused(host, twin, work)
+        print(f"{'ok  ' if not errors else 'FAIL'} Linux build refuses a prefix whose wineserver "
+              f"was started with another TMPDIR")
+        for e in errors:
+            print(f"       {e}")
+        failed += bool(errors)
         png = os.path.join(work, "usage-box.png")
         errors = usage_box_for_real(host, prefix, png)
         print(f"{'ok  ' if not errors else 'FAIL'} usage box on a real display, "
@@ -428,7 +460,7 @@ def run_suite(host):
         for e in errors:
             print(f"       {e}")
         failed += bool(errors)
-        return len(SCENARIOS) + 2 - failed, failed
+        return len(SCENARIOS) + 3 - failed, failed
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
