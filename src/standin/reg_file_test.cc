@@ -213,6 +213,120 @@ TEST_F(RegFileTest, FailedSaveLeavesTheFileWholeAndNothingBeside) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
+// How Wine reads lines, learnt from real Wine loading such files: only hex
+// data goes on after a line ending in a backslash; CRLF line ends are read;
+// of two lines for one value, in one section or in two sections of the same
+// key, the later one counts. Each change must land where Wine reads it.
+TEST_F(RegFileTest, ChangeLandsWhereWineReadsIt) {
+    const std::string head = "WINE REGISTRY Version 2\n";
+    const struct {
+        const char* what;
+        std::string before;
+        std::string after;  // the stamps of the changed section as "S"
+    } cases[] = {
+        {"a comment ending in a backslash does not swallow the next header", head + R"([k] 1
+;; note \
+[k\\sub] 1
+)",
+         head + R"([k] S
+;; note \
+"v"="new"
+[k\\sub] 1
+)"},
+        {"a dword line ending in a backslash does not swallow the next value", head + R"([k] 1
+"d"=dword:00000001\
+"v"="old"
+)",
+         head + R"([k] S
+"d"=dword:00000001\
+"v"="new"
+)"},
+        {"hex data goes on over its continued lines", head + R"([k] 1
+"h"=hex:01,\
+  "v"
+"v"="old"
+)",
+         head + R"([k] S
+"h"=hex:01,\
+  "v"
+"v"="new"
+)"},
+        {"CRLF line ends are read and kept",
+         "WINE REGISTRY Version 2\r\n[k] 1\r\n#time=1\r\n\"a\"=\"x\"\r\n",
+         "WINE REGISTRY Version 2\r\n[k] S\r\n#time=S\r\n\"a\"=\"x\"\r\n\"v\"=\"new\"\r\n"},
+        {"of one value's two lines the later one is changed", head + R"([k] 1
+"v"="first"
+"V"="second"
+)",
+         head + R"([k] S
+"v"="first"
+"V"="new"
+)"},
+        {"of a key's two sections the later one is changed", head + R"([k] 1
+"v"="first"
+
+[k\\sub] 1
+
+[K] 2
+"w"="x"
+)",
+         head + R"([k] 1
+"v"="first"
+
+[k\\sub] 1
+
+[K] S
+"v"="new"
+"w"="x"
+)"},
+        {"string data is read up to its closing quote", head + R"([k] 1
+"s"="x" trailing\
+"v"="old"
+)",
+         head + R"([k] S
+"s"="x" trailing\
+"v"="new"
+)"},
+    };
+    for (const auto& c : cases) {
+        Write(c.before);
+        RegFile file;
+        ASSERT_EQ(file.Load(path_), ERROR_SUCCESS) << c.what;
+        EXPECT_EQ(file.HasKey("k\\sub"), c.before.find("sub") != std::string::npos) << c.what;
+        ASSERT_EQ(SetString(file, "k", "v", "new"), ERROR_SUCCESS) << c.what;
+        std::string after = OnDisk();
+        const std::size_t changed = after.rfind("] ", after.find("\"v\"=\"new\""));
+        after.replace(changed + 2, after.find_first_not_of("0123456789", changed + 2) - changed - 2,
+                      "S");
+        if (const std::size_t time = after.find("#time="); time != std::string::npos) {
+            after.replace(time + 6, after.find_first_of("\r\n", time) - time - 6, "S");
+        }
+        EXPECT_EQ(after, c.after) << c.what;
+    }
+}
+
+// Sections out of Wine's order (hand-edited, appended) still give the right
+// keys, once, in Wine's order.
+TEST_F(RegFileTest, SectionsOutOfOrderAreListedInWinesOrder) {
+    Write(R"(WINE REGISTRY Version 2
+[m\\b] 1
+[m\\c\\x] 1
+[m\\A] 1
+[M\\C] 1
+[m\\a\\y] 1
+)");
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    std::vector<std::string> names;
+    std::string name;
+    for (DWORD index = 0; file.EnumSubkey("m", index, &name) == ERROR_SUCCESS; ++index) {
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "c"}));
+    EXPECT_TRUE(file.HasKey("M\\a\\Y"));
+    EXPECT_TRUE(file.HasKey("m\\C\\x"));
+}
+
 TEST_F(RegFileTest, MalformedFileIsRefusedWithItsLine) {
     const std::string body = std::string(SYSTEM_REG).substr(25);  // after the signature
     const struct {

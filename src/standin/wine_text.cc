@@ -80,7 +80,10 @@ std::size_t ReadUtf8(std::string_view text, char32_t* c) {
 
 }  // namespace
 
-std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out) {
+namespace {
+
+// Decodes up to `terminator` or, when `to_end`, to the end of `text`.
+std::size_t Decode(std::string_view text, char terminator, bool to_end, std::u32string* out) {
     std::size_t i = 0;
     while (i < text.size() && text[i] != terminator) {
         // Plain ASCII runs, most of any real file, are copied as they are.
@@ -116,7 +119,17 @@ std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string*
         }
         i += length;
     }
-    return i < text.size() ? i : std::string_view::npos;
+    return i < text.size() || to_end ? i : std::string_view::npos;
+}
+
+}  // namespace
+
+std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out) {
+    return Decode(text, terminator, false, out);
+}
+
+bool DecodeWine(std::string_view text, std::u32string* out) {
+    return Decode(text, '\0', true, out) == text.size();
 }
 
 // Wine writes what is not printable ASCII as the shortest escape that the

@@ -13,6 +13,8 @@ namespace standin {
 // terminator not included, or npos for text that does not end or has a bad
 // escape. The decoded code points go to `out` when it is given.
 std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out);
+// Decodes the whole of `text`; false for a bad escape.
+bool DecodeWine(std::string_view text, std::u32string* out);
 
 // Escapes `text` as Wine writes it: inside a key name `[` and `]` are
 // escaped, elsewhere `"` is.

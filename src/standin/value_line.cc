@@ -1,0 +1,131 @@
+#include "standin/value_line.h"
+
+#include <cstdio>
+
+#include "standin/wine_text.h"
+
+namespace standin {
+namespace {
+
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+
+// Where the quoted text that starts at text[0] ends: the offset of its
+// closing quote, or npos. Only finds the quote; the text is decoded later.
+std::size_t ClosingQuote(std::string_view text) {
+    for (std::size_t at = 0;;) {
+        at = text.find('"', at);
+        if (at == std::string_view::npos) {
+            return at;
+        }
+        std::size_t backslashes = 0;
+        while (backslashes < at && text[at - 1 - backslashes] == '\\') {
+            ++backslashes;
+        }
+        if (backslashes % 2 == 0) {
+            return at;
+        }
+        ++at;
+    }
+}
+
+std::string HexBytes(std::string_view prefix, std::string_view bytes) {
+    std::string line(prefix);
+    std::size_t column = line.size();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(bytes[i]));
+        line += byte;
+        column += 2;
+        if (i + 1 < bytes.size()) {
+            line += ',';
+            ++column;
+            if (column > 76) {  // Wine wraps long binary data like this
+                line += "\\\n  ";
+                column = 2;
+            }
+        }
+    }
+    return line;
+}
+
+bool IsProperString(std::string_view data) {
+    return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
+}
+
+}  // namespace
+
+std::size_t NameLength(std::string_view line) {
+    if (line[0] == '@') {
+        return 1;
+    }
+    const std::size_t quote = ClosingQuote(line.substr(1));
+    return quote == std::string_view::npos ? quote : quote + 2;
+}
+
+std::string_view WithoutCr(std::string_view line) {
+    return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
+}
+
+const char* CheckValueLine(std::string_view line) {
+    const std::size_t name_length = NameLength(line);
+    if (name_length == std::string_view::npos) {
+        return "value name has no closing quote";
+    }
+    const std::string_view data = line.substr(name_length);
+    if (!data.starts_with('=')) {
+        return "value name is not followed by '='";
+    }
+    // Wine reads string data up to its closing quote and ignores the rest.
+    if (data.starts_with("=\"") && ClosingQuote(data.substr(2)) == std::string_view::npos) {
+        return "string data has no closing quote";
+    }
+    return nullptr;
+}
+
+bool ValueContinues(std::string_view line) {
+    const std::string_view data = line.substr(NameLength(line));
+    return (data.starts_with("=hex:") || data.starts_with("=hex(")) && HexContinues(line);
+}
+
+std::u32string FoldedValueName(std::string_view line) {
+    std::u32string name;
+    if (line[0] == '"') {
+        UnescapeWine(line.substr(1), '"', &name);
+    }
+    for (char32_t& c : name) {
+        c = FoldCodePoint(c);
+    }
+    return name;
+}
+
+std::string ValueLine(std::string_view value_name, DWORD type, std::string_view data) {
+    std::string line = value_name.empty()
+                           ? "@="
+                           : "\"" + EscapeWine(AnsiToU32(value_name), Quoting::kString) + "\"=";
+    if ((type == REG_SZ || type == REG_EXPAND_SZ) && IsProperString(data)) {
+        data.remove_suffix(1);
+        return line + (type == REG_EXPAND_SZ ? "str(2):\"" : "\"") +
+               EscapeWine(AnsiToU32(data), Quoting::kString) + "\"";
+    }
+    if (type == REG_DWORD && data.size() == 4) {
+        char number[16];
+        std::snprintf(number, sizeof number, "dword:%02x%02x%02x%02x",
+                      static_cast<unsigned char>(data[3]), static_cast<unsigned char>(data[2]),
+                      static_cast<unsigned char>(data[1]), static_cast<unsigned char>(data[0]));
+        return line + number;
+    }
+    std::string bytes(data);
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {  // stored as UTF-16, as the platform does
+        bytes.clear();
+        for (const char32_t c : AnsiToU32(data)) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+    }
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, type == REG_BINARY ? "hex:" : "hex(%x):", type);
+    return HexBytes(line + prefix, bytes);
+}
+
+}  // namespace standin
