@@ -38,22 +38,6 @@ def quiet(cmd, prefix):
                    stderr=subprocess.DEVNULL, check=False)
 
 
-def measure(cmd, prefix, runs):
-    """Median wall seconds and largest peak RSS (MiB) over `runs` runs,
-    after one warm-up run; the peak as GNU time reports it."""
-    walls, peaks = [], []
-    for i in range(runs + 1):
-        start = time.perf_counter()
-        out = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, env=env(prefix),
-                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.PIPE).stderr.decode().split()
-        wall = time.perf_counter() - start
-        if i > 0:
-            walls.append(wall)
-            peaks.append(int(out[-1]) / 1024)
-    return statistics.median(walls), max(peaks)
-
-
 def make_prefix(prefix):
     quiet(HOST.command("wineboot", "-i"), prefix)
     setup = os.path.join(prefix, "setup.reg")
@@ -94,25 +78,77 @@ def grow_system_reg(prefix):
         f.write(text[:at] + "".join(block) + text[at:])
 
 
+def paired(floor_cmd, cmd, prefix, runs):
+    """Runs the floor and the command in turn, `runs` pairs after a warm-up
+    pair: the medians of each one's wall time, the median of the pairs'
+    ratios, and the command's largest peak memory (MiB)."""
+    floors, walls, ratios, peaks = [], [], [], []
+    for i in range(runs + 1):
+        floor, _ = timed(floor_cmd, prefix)
+        wall, peak = timed(cmd, prefix)
+        if i > 0:
+            floors.append(floor)
+            walls.append(wall)
+            ratios.append(wall / floor)
+            peaks.append(peak)
+    return (statistics.median(floors), statistics.median(walls), statistics.median(ratios),
+            max(peaks))
+
+
+def timed(cmd, prefix):
+    start = time.perf_counter()
+    out = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, env=env(prefix),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE).stderr.decode().split()
+    return time.perf_counter() - start, int(out[-1]) / 1024
+
+
+def instructions(cmd, prefix):
+    """Instructions the command executes, as callgrind counts them (the same
+    on a busy machine); None without valgrind."""
+    if shutil.which("valgrind") is None:
+        return None
+    out = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + cmd,
+                         env=env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE).stderr.decode()
+    counts = [line.split()[-1] for line in out.splitlines() if "Collected :" in line]
+    return int(counts[-1]) if counts else None
+
+
 def bench(label, prefix, driver, runs, wine_runs):
     files = [os.path.join(prefix, n) for n in ("system.reg", "userdef.reg")]
     size = sum(os.path.getsize(f) for f in files) / 2**20
-    floor = measure(["cat"] + files, prefix, runs)
-    native = measure([NATIVE, driver], prefix, runs)
-    quiet(["wineserver", "-p"], prefix)  # a running server, registry loaded
-    quiet(HOST.command("reg", "query", MIDIMAP), prefix)
-    wine = measure(HOST.command(HOST.exe, driver), prefix, wine_runs)
-    quiet(["wineserver", "-k"], prefix)
-    quiet(["wineserver", "-w"], prefix)
+    floor, native, ratio, peak = paired(["cat"] + files, [NATIVE, driver], prefix, runs)
+    counted = instructions([NATIVE, driver], prefix)
     print(f"\n{label}: system.reg + userdef.reg = {size:.1f} MiB")
-    print(f"| command | median wall | peak memory |")
-    print(f"|---|---|---|")
-    for name, (wall, peak) in (("cat system.reg userdef.reg", floor),
-                               (f"tonvane {driver}", native),
-                               (f"wine tonvane.exe {driver} ({HOST.arch})", wine)):
-        print(f"| {name} | {wall * 1000:.1f} ms | {peak:.1f} MiB |")
-    print(f"tonvane / cat: {native[0] / floor[0]:.2f}x;  wine / tonvane: {wine[0] / native[0]:.0f}x;"
-          f"  peak - file size: {native[1] - size:.1f} MiB")
+    print(f"| command | median wall | peak memory | instructions |")
+    print(f"|---|---|---|---|")
+    print(f"| cat system.reg userdef.reg | {floor * 1000:.1f} ms | | |")
+    counted_text = f"{counted / 1e6:.1f} M" if counted else "n/a (no valgrind)"
+    print(f"| tonvane {driver} | {native * 1000:.1f} ms | {peak:.1f} MiB | {counted_text} |")
+    if wine_runs:
+        quiet(["wineserver", "-p"], prefix)  # a running server, registry loaded
+        quiet(HOST.command("reg", "query", MIDIMAP), prefix)
+        wine = statistics.median(timed(HOST.command(HOST.exe, driver), prefix)[0]
+                                 for _ in range(wine_runs))
+        quiet(["wineserver", "-k"], prefix)
+        quiet(["wineserver", "-w"], prefix)
+        print(f"| wine tonvane.exe {driver} ({HOST.arch}) | {wine * 1000:.1f} ms | | |")
+    print(f"tonvane / cat, median of {runs} pairs: {ratio:.2f}x")
+
+
+def grow_userdef_reg(prefix, megabytes):
+    """One big binary value, as Wine writes it, in a key before the MIDI
+    mapper's: every byte of it is read and copied by a change."""
+    path = os.path.join(prefix, "userdef.reg")
+    text = open(path, "rb").read()
+    at = text.index(b"\n[Software\\\\Microsoft") + 1
+    row = b"  " + b",".join(b"%02x" % (i % 256) for i in range(25)) + b",\\\n"
+    rows = megabytes * 2**20 // len(row)
+    big = (b"[Software\\\\Bench] 1796900000\n#time=1dd88a0b4f1c000\n\"Blob\"=hex:00,\\\n" +
+           row * rows + b"  00\n\n")
+    with open(path, "wb") as f:
+        f.write(text[:at] + big + text[at:])
 
 
 def main():
@@ -126,6 +162,9 @@ def main():
         grow_system_reg(prefix)
         bench(f"Synthetic: {INSTANCES} MEDIA instances, driver under the last", prefix,
               DRIVER + "2", runs, min(runs, 3))
+        grow_userdef_reg(prefix, 300)
+        bench("The same with a 300 MiB value in userdef.reg", prefix, DRIVER + "2",
+              min(runs, 3), 0)
     finally:
         subprocess.run(["wineserver", "-k"], env=env(os.path.join(work, "prefix")),
                        stderr=subprocess.DEVNULL)

@@ -1,6 +1,7 @@
 #include "standin/key_index.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "standin/codepage.h"
 #include "standin/wine_text.h"
@@ -44,21 +45,71 @@ char32_t TakeUtf8(std::string_view text, std::size_t* at) {
     return c;
 }
 
-std::u32string FoldedAnsi(std::string_view ansi) {
-    std::u32string folded;
-    folded.reserve(ansi.size());
-    for (const char c : ansi) {
-        folded += FoldCodePoint(AnsiToUnicode(static_cast<unsigned char>(c)));
+// The folded code point at `at` of UTF-8 text, moving past it.
+char32_t TakeFolded(std::string_view text, std::size_t* at) {
+    const auto c = static_cast<unsigned char>(text[*at]);
+    if (c < 0x80) {
+        ++*at;
+        return c >= 'A' && c <= 'Z' ? c + 0x20u : c;
     }
-    return folded;
+    return FoldCodePoint(TakeUtf8(text, at));
 }
 
-std::u32string Folded(std::u32string_view name) {
-    std::u32string folded(name);
-    for (char32_t& c : folded) {
-        c = FoldCodePoint(c);
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
+}
+
+// The length of what two texts begin with alike, a word at a time.
+std::size_t CommonPrefix(std::string_view a, std::string_view b) {
+    const std::size_t length = std::min(a.size(), b.size());
+    std::size_t at = 0;
+    for (std::uint64_t x, y; at + 8 <= length; at += 8) {
+        std::memcpy(&x, a.data() + at, 8);
+        std::memcpy(&y, b.data() + at, 8);
+        if (x != y) {
+            break;
+        }
     }
-    return folded;
+    while (at < length && a[at] == b[at]) {
+        ++at;
+    }
+    return at;
+}
+
+// Two UTF-8 names in Wine's order: by their folded code points, a name
+// before the longer names it begins. Equal bytes fold alike, so folding
+// starts where the bytes first differ, at the start of that code point.
+int CompareNames(std::string_view a, std::string_view b) {
+    std::size_t i = CommonPrefix(a, b);
+    while (i > 0 && i < a.size() && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80) {
+        --i;
+    }
+    std::size_t j = i;
+    while (i < a.size() && j < b.size()) {
+        if (static_cast<unsigned char>(a[i] | b[j]) < 0x80) {
+            const char x = FoldAscii(a[i++]);
+            const char y = FoldAscii(b[j++]);
+            if (x != y) {
+                return x < y ? -1 : 1;
+            }
+            continue;
+        }
+        const char32_t x = TakeFolded(a, &i);
+        const char32_t y = TakeFolded(b, &j);
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return i < a.size() ? 1 : j < b.size() ? -1 : 0;
+}
+
+bool IsPlainAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A segment of an escaped header ends at a separator or at the end.
@@ -82,23 +133,19 @@ std::size_t NextSeparator(std::string_view escaped, std::size_t at) {
 }  // namespace
 
 KeyIndex::KeyIndex() {
-    keys_.push_back(Key{NONE, StoreName(U""), 0, 0, NONE});
+    keys_.push_back(Key{NONE, StoreName(""), 0, 0, NONE});
 }
 
-std::uint32_t KeyIndex::StoreName(std::u32string_view name) {
-    std::string utf8;
-    for (const char32_t c : name) {
-        AppendUtf8(utf8, c);
-    }
-    if (name_blocks_.empty() || name_blocks_.back().size() + 2 + utf8.size() > NAME_BLOCK) {
+std::uint32_t KeyIndex::StoreName(std::string_view name) {
+    if (name_blocks_.empty() || name_blocks_.back().size() + 2 + name.size() > NAME_BLOCK) {
         name_blocks_.emplace_back().reserve(NAME_BLOCK);
     }
     std::string& block = name_blocks_.back();
     const auto at =
         static_cast<std::uint32_t>((name_blocks_.size() - 1) * NAME_BLOCK + block.size());
-    block += static_cast<char>(utf8.size() & 0xFF);
-    block += static_cast<char>(utf8.size() >> 8);
-    block += utf8;
+    block += static_cast<char>(name.size() & 0xFF);
+    block += static_cast<char>(name.size() >> 8);
+    block.append(name);
     return at;
 }
 
@@ -112,23 +159,6 @@ std::string_view KeyIndex::StoredName(Id key) const {
     return std::string_view(block).substr(offset + 2, length);
 }
 
-// Compares the key's folded name with `folded`: negative when the key's
-// comes first in Wine's order.
-int KeyIndex::CompareName(Id key, std::u32string_view folded) const {
-    const std::string_view name = StoredName(key);
-    std::size_t at = 0;
-    for (const char32_t theirs : folded) {
-        if (at == name.size()) {
-            return -1;
-        }
-        const char32_t ours = FoldCodePoint(TakeUtf8(name, &at));
-        if (ours != theirs) {
-            return ours < theirs ? -1 : 1;
-        }
-    }
-    return at == name.size() ? 0 : 1;
-}
-
 std::u32string KeyIndex::NameOf(Id key) const {
     const std::string_view name = StoredName(key);
     std::u32string decoded;
@@ -136,6 +166,18 @@ std::u32string KeyIndex::NameOf(Id key) const {
         decoded += TakeUtf8(name, &at);
     }
     return decoded;
+}
+
+void KeyIndex::AnsiNameOf(Id key, std::string* name) const {
+    const std::string_view stored = StoredName(key);
+    if (IsPlainAscii(stored)) {
+        name->assign(stored);
+        return;
+    }
+    name->clear();
+    for (std::size_t at = 0; at < stored.size();) {
+        *name += UnicodeToAnsi(TakeUtf8(stored, &at));
+    }
 }
 
 std::u32string KeyIndex::PathOf(Id key) const {
@@ -148,23 +190,30 @@ std::u32string KeyIndex::PathOf(Id key) const {
 
 bool KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset) {
     // A tree-ordered file mostly repeats the previous header's first keys.
-    const std::size_t common = static_cast<std::size_t>(
-        std::mismatch(escaped.begin(), escaped.end(), previous_.begin(), previous_.end()).first -
-        escaped.begin());
+    const std::size_t common = CommonPrefix(escaped, previous_);
     while (!levels_.empty() &&
            (levels_.back().end > common || !EndsSegment(escaped, levels_.back().end))) {
         levels_.pop_back();
     }
     Id key = levels_.empty() ? ROOT : levels_.back().key;
     std::size_t at = levels_.empty() ? 0 : levels_.back().end + SEPARATOR.size();
-    std::u32string name;
+    std::u32string decoded;
     while (at <= escaped.size() && !escaped.empty()) {
         const std::size_t end = NextSeparator(escaped, at);
-        name.clear();
-        if (!DecodeWine(escaped.substr(at, end - at), &name)) {
-            previous_.clear();
-            levels_.clear();
-            return false;
+        std::string_view name = escaped.substr(at, end - at);
+        // Most names are plain ASCII, which is UTF-8 as it stands.
+        if (name.find('\\') != std::string_view::npos || !IsPlainAscii(name)) {
+            decoded.clear();
+            if (!DecodeWine(name, &decoded)) {
+                previous_.clear();
+                levels_.clear();
+                return false;
+            }
+            scratch_.clear();
+            for (const char32_t c : decoded) {
+                AppendUtf8(scratch_, c);
+            }
+            name = scratch_;
         }
         key = AddChild(key, name, offset);
         levels_.push_back(Level{end, key});
@@ -179,11 +228,10 @@ bool KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset) {
     return true;
 }
 
-KeyIndex::Id KeyIndex::AddChild(Id parent, std::u32string_view name, std::uint32_t offset) {
-    const std::u32string folded = Folded(name);
+KeyIndex::Id KeyIndex::AddChild(Id parent, std::string_view name, std::uint32_t offset) {
     if (!unordered_) {
         const Id last = keys_[parent].children;
-        const int order = last == NONE ? -1 : CompareName(last, folded);
+        const int order = last == NONE ? -1 : CompareNames(StoredName(last), name);
         if (order == 0) {
             return last;
         }
@@ -193,10 +241,7 @@ KeyIndex::Id KeyIndex::AddChild(Id parent, std::u32string_view name, std::uint32
     }
     std::string lookup;
     if (unordered_) {
-        lookup.assign(reinterpret_cast<const char*>(&parent), sizeof parent);
-        for (const char32_t c : folded) {
-            AppendUtf8(lookup, c);
-        }
+        lookup = NameLookup(parent, name);
         if (const auto found = by_name_.find(lookup); found != by_name_.end()) {
             return found->second;
         }
@@ -210,14 +255,19 @@ KeyIndex::Id KeyIndex::AddChild(Id parent, std::u32string_view name, std::uint32
     return key;
 }
 
+// The parent and the folded name, as the key of by_name_.
+std::string KeyIndex::NameLookup(Id parent, std::string_view name) const {
+    std::string lookup(reinterpret_cast<const char*>(&parent), sizeof parent);
+    for (std::size_t at = 0; at < name.size();) {
+        AppendUtf8(lookup, TakeFolded(name, &at));
+    }
+    return lookup;
+}
+
 void KeyIndex::IndexByName() {
     unordered_ = true;
     for (Id key = 1; key < keys_.size(); ++key) {
-        std::string lookup(reinterpret_cast<const char*>(&keys_[key].parent), sizeof(Id));
-        for (const char32_t c : Folded(NameOf(key))) {
-            AppendUtf8(lookup, c);
-        }
-        by_name_.emplace(std::move(lookup), key);
+        by_name_.emplace(NameLookup(keys_[key].parent, StoredName(key)), key);
     }
 }
 
@@ -246,8 +296,9 @@ void KeyIndex::Finish() {
     if (unordered_) {
         for (Id key = 0; key < keys_.size(); ++key) {
             const auto begin = children_.begin() + keys_[key].children;
-            std::sort(begin, begin + static_cast<long>(SubkeyCount(key)),
-                      [this](Id a, Id b) { return CompareName(a, Folded(NameOf(b))) < 0; });
+            std::sort(begin, begin + static_cast<long>(SubkeyCount(key)), [this](Id a, Id b) {
+                return CompareNames(StoredName(a), StoredName(b)) < 0;
+            });
         }
     }
 }
@@ -262,12 +313,12 @@ KeyIndex::Id KeyIndex::Subkey(Id key, std::size_t index) const {
     return children_[keys_[key].children + index];
 }
 
-KeyIndex::Id KeyIndex::FindChild(Id parent, std::u32string_view folded) const {
+KeyIndex::Id KeyIndex::FindChild(Id parent, std::string_view name) const {
     std::size_t low = 0;
     std::size_t high = SubkeyCount(parent);
     while (low < high) {
         const std::size_t middle = (low + high) / 2;
-        const int order = CompareName(Subkey(parent, middle), folded);
+        const int order = CompareNames(StoredName(Subkey(parent, middle)), name);
         if (order == 0) {
             return Subkey(parent, middle);
         }
@@ -281,9 +332,7 @@ KeyIndex::Id KeyIndex::Find(std::string_view path) {
         return ROOT;
     }
     // Probes share their first segments: those are taken from the last one.
-    const std::size_t common = static_cast<std::size_t>(
-        std::mismatch(path.begin(), path.end(), last_path_.begin(), last_path_.end()).first -
-        path.begin());
+    const std::size_t common = CommonPrefix(path, last_path_);
     while (!last_levels_.empty() &&
            (last_levels_.back().end > common ||
             (last_levels_.back().end < path.size() && path[last_levels_.back().end] != '\\'))) {
@@ -293,7 +342,15 @@ KeyIndex::Id KeyIndex::Find(std::string_view path) {
     std::size_t at = last_levels_.empty() ? 0 : last_levels_.back().end + 1;
     while (at <= path.size()) {
         const std::size_t end = std::min(path.find('\\', at), path.size());
-        key = FindChild(key, FoldedAnsi(path.substr(at, end - at)));
+        std::string_view segment = path.substr(at, end - at);
+        if (!IsPlainAscii(segment)) {  // the code page's letters, as UTF-8
+            scratch_.clear();
+            for (const char c : segment) {
+                AppendUtf8(scratch_, AnsiToUnicode(static_cast<unsigned char>(c)));
+            }
+            segment = scratch_;
+        }
+        key = FindChild(key, segment);
         if (key == NONE) {
             break;
         }

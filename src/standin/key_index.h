@@ -35,6 +35,8 @@ public:
     Id Subkey(Id key, std::size_t index) const;
     // The key's name as code points, in the letter case it was written.
     std::u32string NameOf(Id key) const;
+    // The key's name in the ANSI code page ('?' for what it lacks).
+    void AnsiNameOf(Id key, std::string* name) const;
     // The key's path below the root, as code points.
     std::u32string PathOf(Id key) const;
 
@@ -61,15 +63,15 @@ private:
         Id key;
     };
 
-    Id AddChild(Id parent, std::u32string_view name, std::uint32_t offset);
-    Id FindChild(Id parent, std::u32string_view folded) const;
-    int CompareName(Id key, std::u32string_view folded) const;
+    Id AddChild(Id parent, std::string_view name, std::uint32_t offset);
+    Id FindChild(Id parent, std::string_view name) const;
     std::string_view StoredName(Id key) const;
-    std::uint32_t StoreName(std::u32string_view name);
+    std::uint32_t StoreName(std::string_view name);
+    std::string NameLookup(Id parent, std::string_view name) const;
     void IndexByName();
 
     std::deque<Key> keys_;
-    // Names in blocks that never move; a name never crosses a block.
+    // Names as UTF-8 in blocks that never move; a name never crosses a block.
     std::vector<std::string> name_blocks_;
     std::vector<Id> children_;  // after Finish: each key's subkeys, in order
     // The keys of the previous header, reused by the next one that shares
@@ -82,6 +84,7 @@ private:
     // The last path looked up, for lookups that share its first segments.
     std::string last_path_;
     std::vector<Level> last_levels_;
+    std::string scratch_;  // a name being made, its memory kept
 };
 
 }  // namespace standin

@@ -39,12 +39,16 @@ Stamp Now() {
     return Stamp{std::to_string(now.tv_sec), filetime};
 }
 
-// The offset of the ']' that ends a header's key name, or npos.
+// The offset of the ']' that ends a header's key name, or npos: the first
+// one after an even run of backslashes.
 std::size_t HeaderNameEnd(std::string_view line) {
-    for (std::size_t at = 1; at < line.size(); ++at) {
-        if (line[at] == '\\') {
-            ++at;  // an escape never holds a ']' or a '\' after its first character
-        } else if (line[at] == ']') {
+    for (std::size_t at = line.find(']'); at != std::string_view::npos;
+         at = line.find(']', at + 1)) {
+        std::size_t backslashes = 0;
+        while (backslashes < at && line[at - 1 - backslashes] == '\\') {
+            ++backslashes;
+        }
+        if (backslashes % 2 == 0) {
             return at;
         }
     }
@@ -141,10 +145,9 @@ LONG RegFile::ReadLines(int fd) {
             if (!in_section) {
                 return Fail(number, "value outside any key");
             }
-            if (const char* wrong = CheckValueLine(line)) {
+            if (const char* wrong = ReadValueLine(line, &continued)) {
                 return Fail(number, wrong);
             }
-            continued = ValueContinues(line);
         } else if (first != ';' && first != '#') {
             return Fail(number, "line is neither a key, a value nor a comment");
         }
@@ -175,7 +178,7 @@ LONG RegFile::EnumSubkey(std::string_view path, DWORD index, std::string* name) 
     if (index >= index_.SubkeyCount(key)) {
         return ERROR_NO_MORE_ITEMS;
     }
-    *name = U32ToAnsi(index_.NameOf(index_.Subkey(key, index)));
+    index_.AnsiNameOf(index_.Subkey(key, index), name);
     return ERROR_SUCCESS;
 }
 
@@ -264,7 +267,7 @@ LONG RegFile::PlanSectionEdit(KeyIndex::Id key, const std::string& line,
             } else if (name > wanted && !insert_at) {
                 insert_at = at;
             }
-            continued = ValueContinues(text);
+            ReadValueLine(text, &continued);
         }
         first = false;
         if (!text.empty()) {

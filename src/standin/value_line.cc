@@ -67,7 +67,21 @@ std::string_view WithoutCr(std::string_view line) {
     return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
 }
 
-const char* CheckValueLine(std::string_view line) {
+// Whether quoted text that starts at text[0] has an unescaped closing
+// quote: looked for from the end first, where it mostly is.
+bool HasClosingQuote(std::string_view text) {
+    const std::size_t last = text.rfind('"');
+    if (last == std::string_view::npos) {
+        return false;
+    }
+    std::size_t backslashes = 0;
+    while (backslashes < last && text[last - 1 - backslashes] == '\\') {
+        ++backslashes;
+    }
+    return backslashes % 2 == 0 || ClosingQuote(text) != std::string_view::npos;
+}
+
+const char* ReadValueLine(std::string_view line, bool* continues) {
     const std::size_t name_length = NameLength(line);
     if (name_length == std::string_view::npos) {
         return "value name has no closing quote";
@@ -77,15 +91,11 @@ const char* CheckValueLine(std::string_view line) {
         return "value name is not followed by '='";
     }
     // Wine reads string data up to its closing quote and ignores the rest.
-    if (data.starts_with("=\"") && ClosingQuote(data.substr(2)) == std::string_view::npos) {
+    if (data.starts_with("=\"") && !HasClosingQuote(data.substr(2))) {
         return "string data has no closing quote";
     }
+    *continues = (data.starts_with("=hex:") || data.starts_with("=hex(")) && HexContinues(line);
     return nullptr;
-}
-
-bool ValueContinues(std::string_view line) {
-    const std::string_view data = line.substr(NameLength(line));
-    return (data.starts_with("=hex:") || data.starts_with("=hex(")) && HexContinues(line);
 }
 
 std::u32string FoldedValueName(std::string_view line) {

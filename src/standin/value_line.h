@@ -13,11 +13,10 @@ namespace standin {
 // The line as Wine reads it: without the '\r' of a CRLF line end.
 std::string_view WithoutCr(std::string_view line);
 
-// nullptr when Wine reads the value line, else what is wrong with it.
-const char* CheckValueLine(std::string_view line);
+// nullptr when Wine reads the value line, else what is wrong with it;
+// `continues` tells whether its data goes on on the next line.
+const char* ReadValueLine(std::string_view line, bool* continues);
 
-// Whether the value line's data goes on on the next line.
-bool ValueContinues(std::string_view line);
 // Whether a line that goes on hex data goes on again.
 inline bool HexContinues(std::string_view line) {
     return line.ends_with('\\');

@@ -364,6 +364,53 @@ def usage_box_for_real(host, prefix, png):
     return errors
 
 
+# Hand-made changes to the MIDI mapper's section of a Wine-saved
+# userdef.reg, each read by Wine in a way a reader must follow: the Linux
+# build's change must be what real Wine reads afterwards, and the value
+# "Keep" must survive. Each takes the section's header line and its text.
+MIDIMAP_HEADER = re.compile(rb"^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Multimedia"
+                            rb"\\\\MIDIMap\] \d+\n", re.M)
+SUB = rb"[Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap\\Sub] 1" + b"\n"
+LINE_RULES = {
+    "a comment ending in a backslash before a subkey's header":
+        lambda header, text: text.replace(header, header + b'"Keep"="1"\n;; note \\\n' + SUB, 1),
+    "a dword line ending in a backslash":
+        lambda header, text: text.replace(b'"Autoscheme"=dword:00000001\n',
+                                          b'"Autoscheme"=dword:00000001\\\n"Keep"="1"\n', 1),
+    "CRLF line ends":
+        lambda header, text: text.replace(header, header + b'"Keep"="1"\n', 1).replace(b"\n", b"\r\n"),
+    "the key's section twice, the later one read":
+        lambda header, text: text + b"\n" + header + b'"CurrentInstrument"="later<0>"\n"Keep"="1"\n',
+    "a value's line twice, the later one read":
+        lambda header, text: text.replace(header, header + b'"CurrentInstrument"="x<1>"\n"Keep"="1"\n', 1),
+}
+
+
+def line_rules_as_wine_reads(host, twin):
+    """Returns the failed cases of LINE_RULES."""
+    errors = []
+    snapshot = SNAPSHOTS[(host.arch, "standard", True)]
+    for what, change in LINE_RULES.items():
+        text = snapshot["userdef.reg"]
+        header = MIDIMAP_HEADER.search(text).group(0)
+        files = dict(snapshot, **{"userdef.reg": change(header, text)})
+        for name, data in files.items():
+            with open(os.path.join(twin, name), "wb") as f:
+                f.write(data)
+        native = run([NATIVE, "fmsynth"], dict(os.environ, WINEPREFIX=twin), capture_output=True)
+        after = open(os.path.join(twin, "userdef.reg"), "rb").read()
+        read = query_midimap(host, twin)
+        keep = run(host.command("reg", "query", MIDIMAP, "/v", "Keep"), host.env(twin),
+                   capture_output=True).returncode
+        stop_server(host, twin)
+        if native.returncode != 1 or read != ("fmsynth<0002>", 0) or keep != 0:
+            errors.append(f"{what}: exit status {native.returncode}, Wine reads {read}, "
+                          f"Keep {'kept' if keep == 0 else 'lost'}: {native.stderr.decode()!r}")
+        if what == "CRLF line ends" and after.replace(b"\r\n", b"").count(b"\n"):
+            errors.append(f"{what}: the file no longer ends every line in CRLF")
+    return errors
+
+
 def server_elsewhere_refused(host, twin, work):
     """A wineserver started with another TMPDIR keeps its socket folder away
     from where Wine usually puts it; the Linux build must still find it,
@@ -447,6 +494,12 @@ def run_suite(host):
                 print(f"       {e}")
             failed += bool(errors)
         stop_server(host, prefix)
+        errors = line_rules_as_wine_reads(host, twin)
+        print(f"{'ok  ' if not errors else 'FAIL'} Linux build's changes are what Wine reads: "
+              f"{len(LINE_RULES)} files with lines Wine reads its own way")
+        for e in errors:
+            print(f"       {e}")
+        failed += bool(errors)
         errors = server_elsewhere_refused(host, twin, work)
         print(f"{'ok  ' if not errors else 'FAIL'} Linux build refuses a prefix whose wineserver "
               f"was started with another TMPDIR")
@@ -460,7 +513,7 @@ def run_suite(host):
         for e in errors:
             print(f"       {e}")
         failed += bool(errors)
-        return len(SCENARIOS) + 3 - failed, failed
+        return len(SCENARIOS) + 4 - failed, failed
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
