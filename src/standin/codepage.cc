@@ -11,32 +11,6 @@ constexpr char16_t HIGH_CONTROLS[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// Decodes one UTF-8 sequence at the front of `text` and drops it from
-// `text`; U+FFFD for a malformed one, of which one byte is dropped.
-char32_t TakeCodePoint(std::string_view& text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80    ? 1
-                               : lead >= 0xF0 ? 4
-                               : lead >= 0xE0 ? 3
-                               : lead >= 0xC2 ? 2
-                                              : 0;
-    if (length == 0 || text.size() < length) {
-        text.remove_prefix(1);
-        return 0xFFFD;
-    }
-    char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80) {
-            text.remove_prefix(1);
-            return 0xFFFD;
-        }
-        code_point = (code_point << 6) | (next & 0x3F);
-    }
-    text.remove_prefix(length);
-    return code_point;
-}
-
 }  // namespace
 
 char32_t AnsiToUnicode(unsigned char byte) {
@@ -55,10 +29,72 @@ char UnicodeToAnsi(char32_t code_point) {
     return DEFAULT_CHAR;
 }
 
+std::size_t ReadUtf8(std::string_view text, char32_t* c) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80    ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC2 ? 2
+                                              : 0;
+    if (length == 0 || text.size() < length) {
+        return 0;
+    }
+    char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        code_point = (code_point << 6) | (next & 0x3F);
+    }
+    *c = code_point;
+    return length;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// A malformed sequence stands for U+FFFD, of which one byte is dropped.
 std::string Utf8ToAnsi(std::string_view utf8) {
     std::string ansi;
     while (!utf8.empty()) {
-        ansi += UnicodeToAnsi(TakeCodePoint(utf8));
+        char32_t c = 0;
+        const std::size_t length = ReadUtf8(utf8, &c);
+        ansi += length == 0 ? DEFAULT_CHAR : UnicodeToAnsi(c);
+        utf8.remove_prefix(length == 0 ? 1 : length);
+    }
+    return ansi;
+}
+
+std::u32string AnsiToU32(std::string_view ansi) {
+    std::u32string text;
+    text.reserve(ansi.size());
+    for (const char c : ansi) {
+        text += AnsiToUnicode(static_cast<unsigned char>(c));
+    }
+    return text;
+}
+
+std::string U32ToAnsi(std::u32string_view text) {
+    std::string ansi;
+    ansi.reserve(text.size());
+    for (const char32_t c : text) {
+        ansi += UnicodeToAnsi(c);
     }
     return ansi;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "standin/codepage.h"
+#include "standin/text_fold.h"
 #include "standin/wine_text.h"
 
 namespace standin {
@@ -13,50 +14,16 @@ constexpr std::size_t NAME_BLOCK = 1 << 16;
 constexpr std::uint32_t SECTION_MASK = 0x7FFFFFFF;
 constexpr std::string_view SEPARATOR = "\\\\";  // a backslash between keys, escaped
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Reads one code point of our own well-formed UTF-8.
+// Reads one code point of a stored name, which is well-formed UTF-8.
 char32_t TakeUtf8(std::string_view text, std::size_t* at) {
-    const auto lead = static_cast<unsigned char>(text[(*at)++]);
-    if (lead < 0x80) {
-        return lead;
-    }
-    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    char32_t c = lead & (0x3F >> more);
-    for (int i = 0; i < more; ++i) {
-        c = (c << 6) | (static_cast<unsigned char>(text[(*at)++]) & 0x3F);
-    }
+    char32_t c = 0;
+    *at += ReadUtf8(text.substr(*at), &c);
     return c;
 }
 
-// The folded code point at `at` of UTF-8 text, moving past it.
+// The folded code point at `at` of a stored name, moving past it.
 char32_t TakeFolded(std::string_view text, std::size_t* at) {
-    const auto c = static_cast<unsigned char>(text[*at]);
-    if (c < 0x80) {
-        ++*at;
-        return c >= 'A' && c <= 'Z' ? c + 0x20u : c;
-    }
     return FoldCodePoint(TakeUtf8(text, at));
-}
-
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
 }
 
 // The length of what two texts begin with alike, a word at a time.
@@ -87,8 +54,8 @@ int CompareNames(std::string_view a, std::string_view b) {
     std::size_t j = i;
     while (i < a.size() && j < b.size()) {
         if (static_cast<unsigned char>(a[i] | b[j]) < 0x80) {
-            const char x = FoldAscii(a[i++]);
-            const char y = FoldAscii(b[j++]);
+            const char32_t x = FoldCodePoint(static_cast<unsigned char>(a[i++]));
+            const char32_t y = FoldCodePoint(static_cast<unsigned char>(b[j++]));
             if (x != y) {
                 return x < y ? -1 : 1;
             }

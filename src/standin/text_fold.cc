@@ -1,7 +1,6 @@
 #include "standin/text_fold.h"
 
 #include "standin/codepage.h"
-#include "standin/wine_text.h"
 
 namespace standin {
 namespace {
@@ -12,6 +11,23 @@ char FoldChar(char c) {
 }
 
 }  // namespace
+
+char32_t FoldNonAscii(char32_t c) {
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+        return c + 0x20;
+    }
+    if (c == 0x178) {
+        return 0xFF;
+    }
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+        c != 0x17F) {
+        // Latin Extended-A pairs letters upper then lower, with a shift of
+        // parity between 0x138 and 0x149 and after 0x178.
+        const bool shifted = (c > 0x138 && c < 0x149) || c > 0x178;
+        return (c % 2 == (shifted ? 1u : 0u)) ? c + 1 : c;
+    }
+    return c;
+}
 
 std::string FoldCase(std::string_view name) {
     std::string folded(name);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "standin/codepage.h"
+#include "standin/text_fold.h"
 #include "standin/wine_text.h"
 
 namespace standin {

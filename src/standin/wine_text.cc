@@ -57,24 +57,14 @@ std::size_t ReadEscape(std::string_view text, char32_t* c) {
     }
 }
 
-// Reads one UTF-8 sequence; a malformed byte stands for itself in Latin-1.
-std::size_t ReadUtf8(std::string_view text, char32_t* c) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (length == 1 || length > text.size() || lead < 0xC2) {
-        *c = lead;
+// Reads one UTF-8 sequence; a malformed byte stands for itself in Latin-1,
+// as Wine reads it.
+std::size_t ReadUtf8OrByte(std::string_view text, char32_t* c) {
+    const std::size_t length = ReadUtf8(text, c);
+    if (length == 0) {
+        *c = static_cast<unsigned char>(text[0]);
         return 1;
     }
-    char32_t value = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80) {
-            *c = lead;
-            return 1;
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    *c = value;
     return length;
 }
 
@@ -112,7 +102,7 @@ std::size_t Decode(std::string_view text, char terminator, bool to_end, std::u32
             }
             ++length;
         } else {
-            length = ReadUtf8(text.substr(i), &c);
+            length = ReadUtf8OrByte(text.substr(i), &c);
         }
         if (out != nullptr) {
             *out += c;
@@ -170,44 +160,6 @@ std::string EscapeWine(std::u32string_view text, Quoting quoting) {
         }
     }
     return out;
-}
-
-char32_t FoldCodePoint(char32_t c) {
-    if (c < 0x80) {
-        return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
-    }
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-        return c + 0x20;
-    }
-    if (c == 0x178) {
-        return 0xFF;
-    }
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-        c != 0x17F) {
-        // Latin Extended-A pairs letters upper then lower, with a shift of
-        // parity between 0x138 and 0x149 and after 0x178.
-        const bool shifted = (c > 0x138 && c < 0x149) || c > 0x178;
-        return (c % 2 == (shifted ? 1u : 0u)) ? c + 1 : c;
-    }
-    return c;
-}
-
-std::u32string AnsiToU32(std::string_view ansi) {
-    std::u32string text;
-    text.reserve(ansi.size());
-    for (const char c : ansi) {
-        text += AnsiToUnicode(static_cast<unsigned char>(c));
-    }
-    return text;
-}
-
-std::string U32ToAnsi(std::u32string_view text) {
-    std::string ansi;
-    ansi.reserve(text.size());
-    for (const char32_t c : text) {
-        ansi += UnicodeToAnsi(c);
-    }
-    return ansi;
 }
 
 }  // namespace standin

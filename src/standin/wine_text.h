@@ -2,7 +2,6 @@
 // value names and string data are written with backslash escapes.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,17 +19,5 @@ bool DecodeWine(std::string_view text, std::u32string* out);
 // escaped, elsewhere `"` is.
 enum class Quoting { kKeyName, kString };
 std::string EscapeWine(std::u32string_view text, Quoting quoting);
-
-// Lower-case form of a code point, as the registry compares names.
-char32_t FoldCodePoint(char32_t c);
-
-// One step of the hash of a folded name: FNV-1a over code points.
-inline constexpr std::uint64_t HASH_START = 0xcbf29ce484222325ULL;
-inline std::uint64_t HashStep(std::uint64_t hash, char32_t folded) {
-    return (hash ^ folded) * 0x100000001b3ULL;
-}
-
-std::u32string AnsiToU32(std::string_view ansi);
-std::string U32ToAnsi(std::u32string_view text);
 
 }  // namespace standin

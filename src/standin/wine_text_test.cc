@@ -50,17 +50,4 @@ TEST(WineTextTest, ReadsUtf8AndRefusesUnendedText) {
     EXPECT_EQ(standin::UnescapeWine("escaped \\] bracket]", ']', nullptr), 18u);
 }
 
-TEST(WineTextTest, FoldsLettersOfTheCodePage) {
-    for (const auto& [upper, lower] : {std::pair{U'A', U'a'},
-                                       {U'\u00c9', U'\u00e9'},
-                                       {U'\u0160', U'\u0161'},
-                                       {U'\u0178', U'\u00ff'},
-                                       {U'\u0179', U'\u017a'},
-                                       {U'_', U'_'},
-                                       {U'\u00d7', U'\u00d7'}}) {
-        EXPECT_EQ(standin::FoldCodePoint(upper), lower);
-        EXPECT_EQ(standin::FoldCodePoint(lower), lower);
-    }
-}
-
 }  // namespace
