@@ -277,10 +277,18 @@ std::size_t KeyIndex::SubkeyCount(Id key) const {
 }
 
 KeyIndex::Id KeyIndex::Subkey(Id key, std::size_t index) const {
+    listed_parent_ = key;
+    listed_index_ = index;
     return children_[keys_[key].children + index];
 }
 
 KeyIndex::Id KeyIndex::FindChild(Id parent, std::string_view name) const {
+    if (parent == listed_parent_ && listed_index_ < SubkeyCount(parent)) {
+        const Id listed = children_[keys_[parent].children + listed_index_];
+        if (CompareNames(StoredName(listed), name) == 0) {
+            return listed;
+        }
+    }
     std::size_t low = 0;
     std::size_t high = SubkeyCount(parent);
     while (low < high) {

@@ -85,6 +85,10 @@ private:
     std::string last_path_;
     std::vector<Level> last_levels_;
     std::string scratch_;  // a name being made, its memory kept
+    // The subkey listed last: a program lists subkeys, then opens below each
+    // in turn, so its next lookup mostly names that one.
+    mutable Id listed_parent_ = NONE;
+    mutable std::size_t listed_index_ = 0;
 };
 
 }  // namespace standin

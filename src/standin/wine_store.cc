@@ -31,12 +31,13 @@ WinePrefixStore::Place WinePrefixStore::PlaceOf(const KeyPath& key) {
     }
     if (key.root == HKEY_USERS) {
         const std::size_t end = key.path.find('\\');
-        if (FoldCase(key.path.substr(0, end)) == DEFAULT_USER) {
-            return Place{"userdef.reg",
-                         end == std::string::npos ? std::string() : key.path.substr(end + 1)};
+        if (FoldCase(std::string_view(key.path).substr(0, end)) == DEFAULT_USER) {
+            return Place{"userdef.reg", end == std::string::npos
+                                            ? std::string_view()
+                                            : std::string_view(key.path).substr(end + 1)};
         }
     }
-    return Place{nullptr, ""};
+    return Place{nullptr, std::string_view()};
 }
 
 LONG WinePrefixStore::FileFor(const Place& place, RegFile** file) {

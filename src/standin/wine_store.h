@@ -28,8 +28,8 @@ public:
 
 private:
     struct Place {
-        const char* file;  // nullptr: the key is not in any file
-        std::string path;  // below the file's root
+        const char* file;       // nullptr: the key is not in any file
+        std::string_view path;  // below the file's root, within the key's path
     };
     static Place PlaceOf(const KeyPath& key);
     LONG FileFor(const Place& place, RegFile** file);
