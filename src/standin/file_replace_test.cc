@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin/test_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,10 +23,7 @@ using standin::ReplaceStep;
 class FileReplaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("file_replace_test." + std::to_string(getpid()) + "." +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
+        folder_ = standin::MakeTestFolder();
         path_ = (folder_ / "userdef.reg").string();
         std::ofstream(path_) << "old\n";
     }

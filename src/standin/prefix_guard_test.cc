@@ -12,6 +12,8 @@
 #include <fstream>
 #include <thread>
 
+#include "standin/test_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -19,12 +21,7 @@ using standin::PrefixGuard;
 
 class PrefixGuardTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        prefix_ = fs::temp_directory_path() /
-                  ("prefix_guard_test." + std::to_string(getpid()) + "." +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(prefix_);
-    }
+    void SetUp() override { prefix_ = standin::MakeTestFolder(); }
     void TearDown() override {
         PrefixGuard::SetLockWait(std::chrono::seconds(30));
         PrefixGuard::SetProcessFolder("/proc");

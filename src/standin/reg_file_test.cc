@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "standin/file_replace.h"
+#include "standin/test_folder.h"
 
 namespace {
 
@@ -57,10 +58,7 @@ constexpr char MEDIA[] = "System\\CurrentControlSet\\Services\\Class\\MEDIA";
 class RegFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("reg_file_test." + std::to_string(getpid()) + "." +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
+        folder_ = standin::MakeTestFolder();
         path_ = (folder_ / "system.reg").string();
         Write(SYSTEM_REG);
     }

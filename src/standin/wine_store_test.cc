@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin/test_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -20,10 +22,7 @@ constexpr char MIDIMAP[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Multim
 class WinePrefixStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        prefix_ = fs::temp_directory_path() /
-                  ("wine_store_test." + std::to_string(getpid()) + "." +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(prefix_);
+        prefix_ = standin::MakeTestFolder();
         Write("system.reg", "[System\\\\Setup] 1\n\"v\"=\"system\"\n");
         Write("userdef.reg", std::string("[") +
                                  "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion" +

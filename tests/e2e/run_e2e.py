@@ -468,6 +468,14 @@ def make_prefix(host, prefix):
     stop_server(host, prefix)
 
 
+def report(line, errors):
+    """Prints one check's line and its errors; returns 1 if it failed."""
+    print(f"{'ok  ' if not errors else 'FAIL'} {line}")
+    for e in errors:
+        print(f"       {e}")
+    return 1 if errors else 0
+
+
 def run_suite(host):
     """Every check on one exe under one Wine; returns (passed, failed)."""
     work = tempfile.mkdtemp(prefix="tonvane-e2e.")
@@ -478,41 +486,22 @@ def run_suite(host):
         roundtrip = run([os.path.join(ROOT, "build", "native", "tonvane_tests"),
                          "--gtest_filter=WineMadeFilesTest.*"],
                         dict(os.environ, TONVANE_WINE_PREFIX=prefix), capture_output=True)
-        print(f"{'ok  ' if roundtrip.returncode == 0 else 'FAIL'} Wine-made registry files read "
-              f"and written back unchanged are byte-identical")
-        failed = 0 if roundtrip.returncode == 0 else 1
-        if failed:
-            print(roundtrip.stdout.decode()[-2000:])
+        failed = report("Wine-made registry files read and written back unchanged are "
+                        "byte-identical",
+                        [] if roundtrip.returncode == 0 else [roundtrip.stdout.decode()[-2000:]])
         start_server(host, prefix)
         print(f"{'scenario':58} {'command tail':28} status  boxes")
         for s in SCENARIOS:
-            errors = run_scenario(host, s, prefix, twin, work)
             boxes = ", ".join("usage" if b == "USAGE" else b[:14] for b in s.boxes) or "-"
-            mark = "ok  " if not errors else "FAIL"
-            print(f"{mark} {s.what[:53]:53} {visible(s.tail, 28):28} {s.status}  {boxes}")
-            for e in errors:
-                print(f"       {e}")
-            failed += bool(errors)
+            failed += report(f"{s.what[:53]:53} {visible(s.tail, 28):28} {s.status}  {boxes}",
+                             run_scenario(host, s, prefix, twin, work))
         stop_server(host, prefix)
-        errors = line_rules_as_wine_reads(host, twin)
-        print(f"{'ok  ' if not errors else 'FAIL'} Linux build's changes are what Wine reads: "
-              f"{len(LINE_RULES)} files with lines Wine reads its own way")
-        for e in errors:
-            print(f"       {e}")
-        failed += bool(errors)
-        errors = server_elsewhere_refused(host, twin, work)
-        print(f"{'ok  ' if not errors else 'FAIL'} Linux build refuses a prefix whose wineserver "
-              f"was started with another TMPDIR")
-        for e in errors:
-            print(f"       {e}")
-        failed += bool(errors)
-        png = os.path.join(work, "usage-box.png")
-        errors = usage_box_for_real(host, prefix, png)
-        print(f"{'ok  ' if not errors else 'FAIL'} usage box on a real display, "
-              f"dismissed with Enter: status 1")
-        for e in errors:
-            print(f"       {e}")
-        failed += bool(errors)
+        failed += report(f"Linux build's changes are what Wine reads: {len(LINE_RULES)} files "
+                         f"with lines Wine reads its own way", line_rules_as_wine_reads(host, twin))
+        failed += report("Linux build refuses a prefix whose wineserver was started with another "
+                         "TMPDIR", server_elsewhere_refused(host, twin, work))
+        failed += report("usage box on a real display, dismissed with Enter: status 1",
+                         usage_box_for_real(host, prefix, os.path.join(work, "usage-box.png")))
         return len(SCENARIOS) + 4 - failed, failed
     finally:
         shutil.rmtree(work, ignore_errors=True)
