@@ -18,12 +18,12 @@ const char* CopyToken(const char* delimiters, char* destination, const char* sou
     return source + length;
 }
 
-int AppendText(char* buffer, std::size_t size, const char* text) {
+bool AppendText(char* buffer, std::size_t size, const char* text) {
     const std::size_t used = std::strlen(buffer);
     const std::size_t added = std::strlen(text);
     if (used + added >= size) {
-        return 0;
+        return false;
     }
     std::memcpy(buffer + used, text, added + 1);
-    return 1;
+    return true;
 }

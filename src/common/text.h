@@ -15,5 +15,5 @@ std::size_t TokenLength(const char* delimiters, const char* source);
 const char* CopyToken(const char* delimiters, char* destination, const char* source);
 
 // Appends `text` to the text in `buffer` (of `size` bytes) when the result
-// fits with its NUL; returns 1 then, and 0 with `buffer` unchanged otherwise.
-int AppendText(char* buffer, std::size_t size, const char* text);
+// fits with its NUL; returns false, with `buffer` unchanged, otherwise.
+bool AppendText(char* buffer, std::size_t size, const char* text);

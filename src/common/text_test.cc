@@ -35,11 +35,11 @@ TEST(CopyTokenTest, CopiesUpToFirstDelimiterOrEnd) {
 
 TEST(AppendTextTest, AppendsOnlyWhatFitsWithItsNul) {
     char buffer[8] = "abc";
-    EXPECT_EQ(AppendText(buffer, sizeof buffer, "defg"), 1);  // exactly fills: 7 + NUL
+    EXPECT_TRUE(AppendText(buffer, sizeof buffer, "defg"));  // exactly fills: 7 + NUL
     EXPECT_STREQ(buffer, "abcdefg");
-    EXPECT_EQ(AppendText(buffer, sizeof buffer, "h"), 0);
+    EXPECT_FALSE(AppendText(buffer, sizeof buffer, "h"));
     EXPECT_STREQ(buffer, "abcdefg");
-    EXPECT_EQ(AppendText(buffer, sizeof buffer, ""), 1);
+    EXPECT_TRUE(AppendText(buffer, sizeof buffer, ""));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <optional>
 #include <string>
 
+#include "standin/registry_services.h"
 #include "standin/test_registry.h"
 
 namespace {

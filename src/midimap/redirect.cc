@@ -6,6 +6,11 @@
 
 namespace {
 
+constexpr char MEDIA_CLASS_PATH[] =
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA";
+constexpr char MIDIMAP_PATH[] =
+    "HKEY_USERS\\.Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap";
+
 constexpr unsigned INSTANCE_NAME_SIZE = 260;
 constexpr unsigned PROBE_PATH_SIZE = 512;
 constexpr unsigned VALUE_TEXT_SIZE = 512;
@@ -19,9 +24,9 @@ constexpr char NUMBER_VALUE_NAME[] = "Autoscheme";
 
 constexpr char MEDIA_OPEN_FAILED[] = "Error opening Registry for MEDIA";
 
-// Returns 0 when the names are too long for the buffer; that instance
-// cannot hold the driver by a path we can name.
-int BuildProbePath(char* path, const char* instance, const char* driver) {
+// False when the names are too long for the buffer; that instance cannot
+// hold the driver by a path we can name.
+bool BuildProbePath(char* path, const char* instance, const char* driver) {
     path[0] = '\0';
     return AppendText(path, PROBE_PATH_SIZE, MEDIA_CLASS_PATH) &&
            AppendText(path, PROBE_PATH_SIZE, INSTANCE_SEPARATOR) &&

@@ -2,11 +2,6 @@
 // default user.
 #pragma once
 
-inline constexpr char MEDIA_CLASS_PATH[] =
-    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA";
-inline constexpr char MIDIMAP_PATH[] =
-    "HKEY_USERS\\.Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap";
-
 // Finds the first instance of the MEDIA class, in the registry's enumeration
 // order, that holds the driver key `driver_name`, and writes
 // CurrentInstrument = "<driver_name><<instance>>" and then Autoscheme = 0

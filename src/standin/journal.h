@@ -26,9 +26,6 @@ void FailCall(std::string_view function, int occurrence, LONG status);
 // The status planned for this call of `function`, or ERROR_SUCCESS.
 LONG PlannedFailure(std::string_view function);
 
-// Registry handles opened and not yet closed.
-int OpenHandleCount();
-
 // Text as C would write it in quotes; NULs and other bytes outside printable
 // ASCII as escapes.
 std::string Quote(std::string_view text);

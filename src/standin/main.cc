@@ -6,6 +6,7 @@
 
 #include "standin/command_tail.h"
 #include "standin/file_replace.h"
+#include "standin/registry_services.h"
 #include "standin/wine_store.h"
 
 int main(int argc, char** argv) {

@@ -97,21 +97,25 @@ PrefixGuard::~PrefixGuard() {
 }
 
 LONG PrefixGuard::Acquire() {
-    if (status_ != -1) {
-        return status_;
+    if (!status_) {
+        status_ = Take();
     }
+    return *status_;
+}
+
+LONG PrefixGuard::Take() {
     if (prefix_.empty() || prefix_[0] != '/') {
         Complain("invalid directory %s in WINEPREFIX: not an absolute path", prefix_.c_str());
-        return status_ = ERROR_BAD_PATHNAME;
+        return ERROR_BAD_PATHNAME;
     }
     if (const LONG status = TakeLock()) {
-        return status_ = status;
+        return status;
     }
     if (const LONG status = CheckNoWineserver()) {
-        return status_ = status;
+        return status;
     }
     RemoveStaleTemporaries(prefix_);  // ours, left by a killed run; we hold the lock
-    return status_ = ERROR_SUCCESS;
+    return ERROR_SUCCESS;
 }
 
 // One run at a time changes a prefix; a run that finds it taken waits a

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "standin/win32_api.h"
@@ -28,12 +29,13 @@ public:
     static void SetProcessFolder(std::string folder);
 
 private:
+    LONG Take();
     LONG TakeLock();
     LONG CheckNoWineserver() const;
 
     std::string prefix_;
     int lock_ = -1;
-    LONG status_ = -1;  // -1 until Acquire has run
+    std::optional<LONG> status_;  // once Acquire has run
 };
 
 }  // namespace standin

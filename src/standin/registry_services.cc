@@ -1,14 +1,14 @@
 // The registry services of the Win32 API over a RegistryStore, keeping the
 // platform's contracts: statuses, handle ownership and access checks.
 
+#include "standin/registry_services.h"
+
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <optional>
 
 #include "standin/journal.h"
-#include "standin/memory_store.h"
-#include "standin/registry_store.h"
 
 namespace standin {
 namespace {
@@ -29,8 +29,18 @@ constexpr std::uintptr_t HANDLE_STEP = 4;
 // wide characters; a longer path is refused with ERROR_MORE_DATA.
 constexpr std::size_t LONGEST_SUBKEY_PATH = 260;
 
-MemoryStore empty_store;
-RegistryStore* store = &empty_store;
+// Before a store is chosen, no key exists.
+class NoStore : public RegistryStore {
+public:
+    LONG OpenKey(const KeyPath&) override { return ERROR_FILE_NOT_FOUND; }
+    LONG EnumSubkey(const KeyPath&, DWORD, std::string*) override { return ERROR_FILE_NOT_FOUND; }
+    LONG SetValue(const KeyPath&, std::string_view, DWORD, std::string_view) override {
+        return ERROR_FILE_NOT_FOUND;
+    }
+};
+
+NoStore no_store;
+RegistryStore* store = &no_store;
 std::map<HKEY, OpenedKey> opened_keys;
 std::uintptr_t next_handle = FIRST_HANDLE;
 
@@ -129,10 +139,24 @@ LONG SetBelow(HKEY key, std::string_view value_name, DWORD type, std::string_vie
     return store->SetValue(opened->key, value_name, type, data);
 }
 
+// Every service that a test may make fail: the planned failure or the call
+// itself, then its journal entry, built only when a test watches.
+template <typename Call, typename Entry>
+LONG Serve(std::string_view function, Call call, Entry entry) {
+    LONG status = PlannedFailure(function);
+    if (status == ERROR_SUCCESS) {
+        status = call();
+    }
+    if (Journaling()) {
+        Record(entry(status));
+    }
+    return status;
+}
+
 }  // namespace
 
 void UseStore(RegistryStore* replacement) {
-    store = replacement != nullptr ? replacement : &empty_store;
+    store = replacement != nullptr ? replacement : &no_store;
 }
 
 int OpenHandleCount() {
@@ -145,48 +169,36 @@ using namespace standin;
 
 LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
     const std::string_view path = subkey != nullptr ? subkey : "";
-    const std::string entry = Journaling()
-                                  ? "RegOpenKeyExA(" + Describe(parent) + ", " + Quote(path) +
-                                        ", " + std::to_string(options) + ", " + Hex(access) + ")"
-                                  : std::string();
-    LONG status = PlannedFailure("RegOpenKeyExA");
-    if (status == ERROR_SUCCESS) {
-        status = OpenBelow(parent, path, access, result);
-    }
-    if (Journaling()) {
-        Record(entry + " = " + std::to_string(status));
-    }
-    return status;
+    return Serve(
+        "RegOpenKeyExA", [&] { return OpenBelow(parent, path, access, result); },
+        [&](LONG status) {
+            return "RegOpenKeyExA(" + Describe(parent) + ", " + Quote(path) + ", " +
+                   std::to_string(options) + ", " + Hex(access) + ") = " + std::to_string(status);
+        });
 }
 
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD name_size) {
     std::string found;
-    LONG status = PlannedFailure("RegEnumKeyA");
-    if (status == ERROR_SUCCESS) {
-        status = EnumBelow(key, index, name, name_size, &found);
-    }
-    if (Journaling()) {
-        Record("RegEnumKeyA(" + Describe(key) + ", " + std::to_string(index) + ", " +
-               std::to_string(name_size) + ") = " + std::to_string(status) +
-               (status == ERROR_SUCCESS ? " " + Quote(found) : ""));
-    }
-    return status;
+    return Serve(
+        "RegEnumKeyA", [&] { return EnumBelow(key, index, name, name_size, &found); },
+        [&](LONG status) {
+            return "RegEnumKeyA(" + Describe(key) + ", " + std::to_string(index) + ", " +
+                   std::to_string(name_size) + ") = " + std::to_string(status) +
+                   (status == ERROR_SUCCESS ? " " + Quote(found) : "");
+        });
 }
 
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD type,
                            const BYTE* data, DWORD size) {
     const std::string_view name = value_name != nullptr ? value_name : "";
     const std::string_view bytes(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
-    LONG status = PlannedFailure("RegSetValueExA");
-    if (status == ERROR_SUCCESS) {
-        status = SetBelow(key, name, type, bytes);
-    }
-    if (Journaling()) {
-        Record("RegSetValueExA(" + Describe(key) + ", " + Quote(name) + ", " +
-               std::to_string(reserved) + ", " + std::to_string(type) + ", " + Quote(bytes) + ", " +
-               std::to_string(size) + ") = " + std::to_string(status));
-    }
-    return status;
+    return Serve(
+        "RegSetValueExA", [&] { return SetBelow(key, name, type, bytes); },
+        [&](LONG status) {
+            return "RegSetValueExA(" + Describe(key) + ", " + Quote(name) + ", " +
+                   std::to_string(reserved) + ", " + std::to_string(type) + ", " + Quote(bytes) +
+                   ", " + std::to_string(size) + ") = " + std::to_string(status);
+        });
 }
 
 LONG WINAPI RegCloseKey(HKEY key) {

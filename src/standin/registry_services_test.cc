@@ -1,5 +1,7 @@
 // The stand-in services keep the platform's contracts.
 
+#include "standin/registry_services.h"
+
 #include "standin/test_registry.h"
 
 namespace {

@@ -32,7 +32,4 @@ public:
                           std::string_view data) = 0;
 };
 
-// The store the registry services work over, in place until replaced.
-void UseStore(RegistryStore* store);
-
 }  // namespace standin

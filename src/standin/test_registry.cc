@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "standin/registry_services.h"
+
 namespace standin {
 namespace {
 

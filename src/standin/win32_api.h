@@ -58,5 +58,5 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD ty
 LONG WINAPI RegCloseKey(HKEY key);
 int WINAPI lstrcmpA(LPCSTR first, LPCSTR second);
 
-// The program's entry point, called by the startup in startup-posix.cc.
+// The program's entry point, called by the startup in main.cc.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_tail, int show);

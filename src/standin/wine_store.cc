@@ -48,11 +48,12 @@ LONG WinePrefixStore::FileFor(const Place& place, RegFile** file) {
         return status;
     }
     auto [entry, fresh] = files_.try_emplace(place.file);
+    LoadedFile& loaded = entry->second;
     if (fresh) {
-        entry->second.first = entry->second.second.Load(prefix_ + "/" + place.file);
+        loaded.status = loaded.file.Load(prefix_ + "/" + place.file);
     }
-    *file = &entry->second.second;
-    return entry->second.first;
+    *file = &loaded.file;
+    return loaded.status;
 }
 
 LONG WinePrefixStore::OpenKey(const KeyPath& key) {

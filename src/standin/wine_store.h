@@ -36,7 +36,12 @@ private:
 
     std::string prefix_;
     PrefixGuard guard_;  // taken before the first file is read
-    std::map<std::string, std::pair<LONG, RegFile>> files_;
+    // A file as read once: its status, and what it holds when read.
+    struct LoadedFile {
+        LONG status = ERROR_SUCCESS;
+        RegFile file;
+    };
+    std::map<std::string, LoadedFile> files_;
 };
 
 }  // namespace standin
