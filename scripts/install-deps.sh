@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake g++ libgtest-dev file time)
 if [ "${1:-}" != "--build-only" ]; then
     packages+=(mingw-w64 wine wine32 wine64 xvfb xdotool x11-apps imagemagick
-               clang libclang-rt-14-dev clang-format python3)
+               clang libclang-rt-14-dev clang-format python3
+               dpkg-dev lintian man-db unzip)
 fi
 
 missing=()

@@ -45,6 +45,9 @@ fi
 grep -E '^Done' "$fuzz_log"
 rm -rf "$corpus" "$fuzz_log"
 
+# The release: reproducible packages, the Debian one tried as a user would.
+bash tests/release_check.sh
+
 # The program on the real platform: tonvane.exe under Wine (the 32-bit exe
 # where this host runs 32-bit code, else the 64-bit one), and the Linux build
 # on the same registry files.

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr char VERSION[] = "1.0";
+constexpr char VERSION[] = TONVANE_VERSION;  // from the build
 constexpr char AUTHOR[] = "Caldreth";
 constexpr char BUILD_DATE[] = __DATE__;
 constexpr char BUILD_TIME[] = __TIME__;

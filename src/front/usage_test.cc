@@ -15,7 +15,8 @@ TEST_F(UsageTest, ShowsTheFourLinesInOneBox) {
     // Build date: "Mmm dd yyyy" with a blank before a single-digit day;
     // build time: "hh:mm:ss".
     const std::regex expected(
-        "Tonvane v1\\.0 by Caldreth [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} "
+        "Tonvane v" + std::regex_replace(TONVANE_VERSION, std::regex("\\."), "\\.") +
+        " by Caldreth [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} "
         "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n"
         "USAGE:\n"
         "Tonvane <Driver>\n"
