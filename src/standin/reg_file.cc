@@ -199,14 +199,19 @@ LONG RegFile::SetValue(std::string_view path, std::string_view value_name, DWORD
         return status;
     }
     const LONG written = Write(edits);
-    if (written == ERROR_SUCCESS) {
-        std::int64_t grown = 0;
-        for (const Edit& edit : edits) {
-            grown += static_cast<std::int64_t>(edit.text.size()) -
-                     static_cast<std::int64_t>(edit.end - edit.begin);
-        }
-        index_.SectionWritten(key, index_.SectionOf(key), grown);
+    if (written != ERROR_SUCCESS) {
+        // The file may have changed all the same (its folder not flushed):
+        // the index is made anew from what is on disk.
+        const std::string file_path = path_;
+        Load(file_path);
+        return written;
     }
+    std::int64_t grown = 0;
+    for (const Edit& edit : edits) {
+        grown += static_cast<std::int64_t>(edit.text.size()) -
+                 static_cast<std::int64_t>(edit.end - edit.begin);
+    }
+    index_.SectionWritten(key, index_.SectionOf(key), grown);
     return written;
 }
 

@@ -325,6 +325,26 @@ TEST_F(RegFileTest, SectionsOutOfOrderAreListedInWinesOrder) {
     EXPECT_TRUE(file.HasKey("m\\C\\x"));
 }
 
+// A change whose folder could not be flushed is reported, yet it is in the
+// file: a later change must still land where it belongs.
+TEST_F(RegFileTest, ChangeAfterAnUnflushedOneLandsRight) {
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    standin::FailReplaceAt(standin::ReplaceStep::kFolderSync);
+    ::testing::internal::CaptureStderr();
+    EXPECT_NE(SetString(file, std::string(MEDIA) + "\\0002", "added", "a long new value"),
+              ERROR_SUCCESS);
+    ::testing::internal::GetCapturedStderr();
+    standin::FailReplaceAt(standin::ReplaceStep::kNone);
+    ASSERT_EQ(SetString(file, std::string(MEDIA) + "\\aZb", "w", "y"), ERROR_SUCCESS);
+    const std::string text = OnDisk();
+    const std::size_t azb = text.find("MEDIA\\\\aZb] ");
+    EXPECT_NE(text.find("\"added\"=\"a long new value\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"w\"=\"y\"", azb), std::string::npos) << text;
+    RegFile again;
+    EXPECT_EQ(again.Load(path_), ERROR_SUCCESS) << text;
+}
+
 TEST_F(RegFileTest, MalformedFileIsRefusedWithItsLine) {
     const std::string body = std::string(SYSTEM_REG).substr(25);  // after the signature
     const struct {
