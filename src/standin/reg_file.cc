@@ -108,36 +108,35 @@ LONG RegFile::Load(const std::string& path) {
 // as Wine reads them, and nothing else is kept.
 LONG RegFile::ReadLines(int fd) {
     LineReader reader(fd, 0);
-    std::string_view line;
-    std::uint64_t at = 0;
+    Line line;
     std::uint64_t number = 0;
     bool in_section = false;
     bool continued = false;  // the line goes on hex data
-    while (reader.Next(&line, &at)) {
+    while (reader.Next(&line)) {
         ++number;
         if (reader.LastLineUnended()) {
             return Fail(number, "the last line has no line end: the file is cut short");
         }
-        if (at > LARGEST_OFFSET) {
+        if (line.at > LARGEST_OFFSET) {
             return Fail(number, "the file is too large (2 GiB or more)");
         }
         if (number == 1) {
-            crlf_ = line.ends_with('\r');
-            if (WithoutCr(line) != SIGNATURE) {
+            crlf_ = line.cr;
+            if (line.text != SIGNATURE) {
                 return Fail(1, "not a Wine registry file: no \"WINE REGISTRY Version 2\" line");
             }
             continue;
         }
-        line = WithoutCr(line);
-        const char first = line.empty() ? ';' : line[0];
+        const char first = line.text.empty() ? ';' : line.text[0];
         if (continued) {
             continued = HexContinues(line);
         } else if (first == '[') {
-            const std::size_t end = HeaderNameEnd(line);
-            if (end == std::string_view::npos) {
+            const std::size_t end = HeaderNameEnd(line.text);
+            if (end == std::string_view::npos || !line.whole()) {
                 return Fail(number, "key name has no closing bracket");
             }
-            if (!index_.AddSection(line.substr(1, end - 1), static_cast<std::uint32_t>(at))) {
+            if (!index_.AddSection(line.text.substr(1, end - 1),
+                                   static_cast<std::uint32_t>(line.at))) {
                 return Fail(number, "key name has an escape Wine does not read");
             }
             in_section = true;
@@ -240,42 +239,40 @@ LONG RegFile::PlanSectionEdit(KeyIndex::Id key, const std::string& line,
     const Stamp now = Now();
     const std::u32string wanted = FoldedValueName(line);
     LineReader reader(fd, index_.SectionOf(key));
-    std::string_view text;
-    std::uint64_t at = 0;
-    reader.Next(&text, &at);
-    text = WithoutCr(text);
-    const std::size_t seconds = text.rfind("] ");
-    if (seconds != std::string_view::npos && seconds + 2 < text.size() &&
-        text.find_first_not_of("0123456789", seconds + 2) == std::string_view::npos) {
-        edits->push_back(Edit{at + seconds + 2, at + text.size(), now.seconds});
+    Line text;
+    reader.Next(&text);  // the header, whole: a longer one was refused
+    const std::size_t seconds = text.text.rfind("] ");
+    if (seconds != std::string_view::npos && seconds + 2 < text.size &&
+        text.text.find_first_not_of("0123456789", seconds + 2) == std::string_view::npos) {
+        edits->push_back(Edit{text.at + seconds + 2, text.at + text.size, now.seconds});
     }
     Edit value{0, 0, ""};
     bool found = false, in_found = false, continued = false, first = true;
     std::optional<std::uint64_t> insert_at;
     std::uint64_t append_at = reader.Offset();
-    while (reader.Next(&text, &at)) {
-        text = WithoutCr(text);
+    while (reader.Next(&text)) {
+        const std::uint64_t at = text.at;
         if (continued) {
             continued = HexContinues(text);
-            value.end = in_found ? at + text.size() : value.end;
-        } else if (text.starts_with('[')) {
+            value.end = in_found ? at + text.size : value.end;
+        } else if (text.text.starts_with('[')) {
             break;
-        } else if (first && text.starts_with(TIME_MARK)) {
-            edits->push_back(Edit{at + TIME_MARK.size(), at + text.size(), now.filetime});
-        } else if (text.starts_with('"') || text.starts_with('@')) {
-            const std::u32string name = FoldedValueName(text);
+        } else if (first && text.text.starts_with(TIME_MARK)) {
+            edits->push_back(Edit{at + TIME_MARK.size(), at + text.size, now.filetime});
+        } else if (text.text.starts_with('"') || text.text.starts_with('@')) {
+            const std::u32string name = FoldedValueName(text.text);
             in_found = name == wanted;
             if (in_found) {
                 found = true;
                 value =
-                    Edit{at + NameLength(text), at + text.size(), line.substr(NameLength(line))};
+                    Edit{at + NameLength(text.text), at + text.size, line.substr(NameLength(line))};
             } else if (name > wanted && !insert_at) {
                 insert_at = at;
             }
             ReadValueLine(text, &continued);
         }
         first = false;
-        if (!text.empty()) {
+        if (text.size > 0) {
             append_at = reader.Offset();
         }
     }

@@ -217,6 +217,8 @@ TEST_F(RegFileTest, FailedSaveLeavesTheFileWholeAndNothingBeside) {
 // key, the later one counts. Each change must land where Wine reads it.
 TEST_F(RegFileTest, ChangeLandsWhereWineReadsIt) {
     const std::string head = "WINE REGISTRY Version 2\n";
+    // A line longer than the reader holds at once.
+    const std::string big = "[a] 1\n\"big\"=\"" + std::string(1 << 20, 'x') + "\\\"\"\n";
     const struct {
         const char* what;
         std::string before;
@@ -276,6 +278,13 @@ TEST_F(RegFileTest, ChangeLandsWhereWineReadsIt) {
 [K] S
 "v"="new"
 "w"="x"
+)"},
+        {"a value line of a megabyte is copied as it was",
+         head + big + R"([k] 1
+"v"="old"
+)",
+         head + big + R"([k] S
+"v"="new"
 )"},
         {"string data is read up to its closing quote", head + R"([k] 1
 "s"="x" trailing\

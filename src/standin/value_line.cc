@@ -65,10 +65,6 @@ std::size_t NameLength(std::string_view line) {
     return quote == std::string_view::npos ? quote : quote + 2;
 }
 
-std::string_view WithoutCr(std::string_view line) {
-    return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
-}
-
 // Whether quoted text that starts at text[0] has an unescaped closing
 // quote: looked for from the end first, where it mostly is.
 bool HasClosingQuote(std::string_view text) {
@@ -83,18 +79,38 @@ bool HasClosingQuote(std::string_view text) {
     return backslashes % 2 == 0 || ClosingQuote(text) != std::string_view::npos;
 }
 
-const char* ReadValueLine(std::string_view line, bool* continues) {
-    const std::size_t name_length = NameLength(line);
+// The same for a line too long to hold, from its last bytes alone: nullptr
+// when the last quote there closes the text, else what is wrong.
+const char* CheckLongStringEnd(std::string_view tail) {
+    const std::size_t last = tail.rfind('"');
+    if (last == std::string_view::npos) {
+        return "string data has no closing quote";
+    }
+    std::size_t backslashes = 0;
+    while (backslashes < last && tail[last - 1 - backslashes] == '\\') {
+        ++backslashes;
+    }
+    return backslashes < last && backslashes % 2 == 0 ? nullptr
+                                                      : "string data too long to read its end";
+}
+
+const char* ReadValueLine(const Line& line, bool* continues) {
+    const std::size_t name_length = NameLength(line.text);
     if (name_length == std::string_view::npos) {
         return "value name has no closing quote";
     }
-    const std::string_view data = line.substr(name_length);
+    const std::string_view data = line.text.substr(name_length);
     if (!data.starts_with('=')) {
         return "value name is not followed by '='";
     }
     // Wine reads string data up to its closing quote and ignores the rest.
-    if (data.starts_with("=\"") && !HasClosingQuote(data.substr(2))) {
-        return "string data has no closing quote";
+    if (data.starts_with("=\"")) {
+        if (!line.whole()) {
+            return CheckLongStringEnd(line.tail);
+        }
+        if (!HasClosingQuote(data.substr(2))) {
+            return "string data has no closing quote";
+        }
     }
     *continues = (data.starts_with("=hex:") || data.starts_with("=hex(")) && HexContinues(line);
     return nullptr;

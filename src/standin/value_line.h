@@ -6,20 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "standin/line_reader.h"
 #include "standin/win32_api.h"
 
 namespace standin {
 
-// The line as Wine reads it: without the '\r' of a CRLF line end.
-std::string_view WithoutCr(std::string_view line);
-
 // nullptr when Wine reads the value line, else what is wrong with it;
 // `continues` tells whether its data goes on on the next line.
-const char* ReadValueLine(std::string_view line, bool* continues);
+const char* ReadValueLine(const Line& line, bool* continues);
 
 // Whether a line that goes on hex data goes on again.
-inline bool HexContinues(std::string_view line) {
-    return line.ends_with('\\');
+inline bool HexContinues(const Line& line) {
+    return line.tail.ends_with('\\');
 }
 
 // The length of the name at the front of a value line (@ or a quoted
