@@ -279,8 +279,7 @@ TEST_F(RegFileTest, ChangeLandsWhereWineReadsIt) {
 "v"="new"
 "w"="x"
 )"},
-        {"a value line of a megabyte is copied as it was",
-         head + big + R"([k] 1
+        {"a value line of a megabyte is copied as it was", head + big + R"([k] 1
 "v"="old"
 )",
          head + big + R"([k] S
