@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t NAME_BLOCK = 1 << 16;
 constexpr std::uint32_t SECTION_MASK = 0x7FFFFFFF;
+// Wine creates keys whose names have at most this many UTF-16 units.
+constexpr std::size_t LONGEST_NAME = 256;
 constexpr std::string_view SEPARATOR = "\\\\";  // a backslash between keys, escaped
 
 // Reads one code point of a stored name, which is well-formed UTF-8.
@@ -155,7 +157,7 @@ std::u32string KeyIndex::PathOf(Id key) const {
     return path;
 }
 
-bool KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset) {
+const char* KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset) {
     // A tree-ordered file mostly repeats the previous header's first keys.
     const std::size_t common = CommonPrefix(escaped, previous_);
     while (!levels_.empty() &&
@@ -169,18 +171,26 @@ bool KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset) {
         const std::size_t end = NextSeparator(escaped, at);
         std::string_view name = escaped.substr(at, end - at);
         // Most names are plain ASCII, which is UTF-8 as it stands.
+        std::size_t units = name.size();  // UTF-16 code units, as Wine counts
         if (name.find('\\') != std::string_view::npos || !IsPlainAscii(name)) {
             decoded.clear();
             if (!DecodeWine(name, &decoded)) {
                 previous_.clear();
                 levels_.clear();
-                return false;
+                return "key name has an escape Wine does not read";
             }
             scratch_.clear();
+            units = 0;
             for (const char32_t c : decoded) {
                 AppendUtf8(scratch_, c);
+                units += c >= 0x10000 ? 2 : 1;
             }
             name = scratch_;
+        }
+        if (units > LONGEST_NAME) {
+            previous_.clear();
+            levels_.clear();
+            return "key name longer than 256 characters: Wine does not create the key";
         }
         key = AddChild(key, name, offset);
         levels_.push_back(Level{end, key});
@@ -192,7 +202,7 @@ bool KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset) {
         keys_[key].own = 1;
     }
     previous_.assign(escaped);
-    return true;
+    return nullptr;
 }
 
 KeyIndex::Id KeyIndex::AddChild(Id parent, std::string_view name, std::uint32_t offset) {

@@ -23,8 +23,8 @@ public:
 
     // Adds the key named by a header's escaped text (between '[' and ']'),
     // whose line starts at `offset` (below 2 GiB), with every key above it.
-    // Returns false when the name's escapes are not Wine's.
-    bool AddSection(std::string_view escaped, std::uint32_t offset);
+    // Returns nullptr, or why Wine would not create the key.
+    const char* AddSection(std::string_view escaped, std::uint32_t offset);
     // Once every header is added: lists each key's subkeys in Wine's order.
     void Finish();
 

@@ -135,9 +135,9 @@ LONG RegFile::ReadLines(int fd) {
             if (end == std::string_view::npos || !line.whole()) {
                 return Fail(number, "key name has no closing bracket");
             }
-            if (!index_.AddSection(line.text.substr(1, end - 1),
-                                   static_cast<std::uint32_t>(line.at))) {
-                return Fail(number, "key name has an escape Wine does not read");
+            if (const char* wrong = index_.AddSection(line.text.substr(1, end - 1),
+                                                      static_cast<std::uint32_t>(line.at))) {
+                return Fail(number, wrong);
             }
             in_section = true;
         } else if (first == '"' || first == '@') {

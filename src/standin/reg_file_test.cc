@@ -353,6 +353,13 @@ TEST_F(RegFileTest, ChangeAfterAnUnflushedOneLandsRight) {
     EXPECT_EQ(again.Load(path_), ERROR_SUCCESS) << text;
 }
 
+TEST_F(RegFileTest, KeyNamesOfUpTo256CharactersAreRead) {
+    Write("WINE REGISTRY Version 2\n[a\\\\" + std::string(256, 'n') + "] 1\n");
+    RegFile file;
+    ASSERT_EQ(file.Load(path_), ERROR_SUCCESS);
+    EXPECT_TRUE(file.HasKey("a\\" + std::string(256, 'N')));
+}
+
 TEST_F(RegFileTest, MalformedFileIsRefusedWithItsLine) {
     const std::string body = std::string(SYSTEM_REG).substr(25);  // after the signature
     const struct {
@@ -368,6 +375,9 @@ TEST_F(RegFileTest, MalformedFileIsRefusedWithItsLine) {
         {"WINE REGISTRY Version 2\n[a] 1\n\"v\"=\"x\n", ":3: string data has no closing quote"},
         {"WINE REGISTRY Version 2\n[a] 1\n\"v\n", ":3: value name has no closing quote"},
         {"WINE REGISTRY Version 2\n[a] 1\nv=1\n", ":3: line is neither"},
+        // Wine creates key names of up to 256 characters (checked with real Wine).
+        {"WINE REGISTRY Version 2\n[a\\\\" + std::string(257, 'n') + "] 1\n",
+         ":2: key name longer than 256 characters"},
         {"WINE REGISTRY Version 2\n[a] 1\n\"v\"=hex:00,\\\n", ":3: the last value is cut short"},
     };
     for (const auto& c : cases) {
