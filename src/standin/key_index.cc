@@ -11,7 +11,6 @@ namespace standin {
 namespace {
 
 constexpr std::size_t NAME_BLOCK = 1 << 16;
-constexpr std::uint32_t SECTION_MASK = 0x7FFFFFFF;
 // Wine creates keys whose names have at most this many UTF-16 units.
 constexpr std::size_t LONGEST_NAME = 256;
 constexpr std::string_view SEPARATOR = "\\\\";  // a backslash between keys, escaped
@@ -198,7 +197,7 @@ const char* KeyIndex::AddSection(std::string_view escaped, std::uint32_t offset)
     }
     if (key != ROOT) {
         keys_[key].section =
-            offset & SECTION_MASK;  // the last header of a key holds what Wine reads
+            offset & LARGEST_SECTION;  // the last header of a key holds what Wine reads
         keys_[key].own = 1;
     }
     previous_.assign(escaped);
@@ -224,7 +223,7 @@ KeyIndex::Id KeyIndex::AddChild(Id parent, std::string_view name, std::uint32_t 
         }
     }
     const auto key = static_cast<Id>(keys_.size());
-    keys_.push_back(Key{parent, StoreName(name), offset & SECTION_MASK, 0, NONE});
+    keys_.push_back(Key{parent, StoreName(name), offset & LARGEST_SECTION, 0, NONE});
     keys_[parent].children = key;
     if (unordered_) {
         by_name_.emplace(std::move(lookup), key);
@@ -353,10 +352,11 @@ void KeyIndex::SectionWritten(Id key, std::uint32_t at, std::int64_t grown) {
     }
     for (Id k = 0; k < keys_.size(); ++k) {
         if (keys_[k].section > at || (keys_[k].section == at && !above[k])) {
-            keys_[k].section = static_cast<std::uint32_t>(keys_[k].section + grown) & SECTION_MASK;
+            keys_[k].section =
+                static_cast<std::uint32_t>(keys_[k].section + grown) & LARGEST_SECTION;
         }
     }
-    keys_[key].section = at & SECTION_MASK;
+    keys_[key].section = at & LARGEST_SECTION;
     keys_[key].own = 1;
 }
 

@@ -18,6 +18,8 @@ public:
     using Id = std::uint32_t;
     static constexpr Id ROOT = 0;
     static constexpr Id NONE = 0xFFFFFFFF;
+    // Sections are kept in 31 bits: a file's headers must start below this.
+    static constexpr std::uint32_t LARGEST_SECTION = 0x7FFFFFFF;
 
     KeyIndex();
 

@@ -19,7 +19,6 @@ namespace {
 
 constexpr std::string_view SIGNATURE = "WINE REGISTRY Version 2";
 constexpr std::string_view TIME_MARK = "#time=";
-constexpr std::uint64_t LARGEST_OFFSET = 0x7FFFFFFF;  // the index keeps 31 bits
 constexpr std::size_t COPY_BLOCK = 128 * 1024;
 
 // The time of a change as Wine records it: seconds since 1970 on the key's
@@ -37,22 +36,6 @@ Stamp Now() {
     char filetime[32];
     std::snprintf(filetime, sizeof filetime, "%llx", ticks);
     return Stamp{std::to_string(now.tv_sec), filetime};
-}
-
-// The offset of the ']' that ends a header's key name, or npos: the first
-// one after an even run of backslashes.
-std::size_t HeaderNameEnd(std::string_view line) {
-    for (std::size_t at = line.find(']'); at != std::string_view::npos;
-         at = line.find(']', at + 1)) {
-        std::size_t backslashes = 0;
-        while (backslashes < at && line[at - 1 - backslashes] == '\\') {
-            ++backslashes;
-        }
-        if (backslashes % 2 == 0) {
-            return at;
-        }
-    }
-    return std::string_view::npos;
 }
 
 // Bytes [from, to) of `in` to `out`; `to` may be past the end.
@@ -117,7 +100,7 @@ LONG RegFile::ReadLines(int fd) {
         if (reader.LastLineUnended()) {
             return Fail(number, "the last line has no line end: the file is cut short");
         }
-        if (line.at > LARGEST_OFFSET) {
+        if (line.at > KeyIndex::LARGEST_SECTION) {
             return Fail(number, "the file is too large (2 GiB or more)");
         }
         if (number == 1) {
@@ -131,7 +114,7 @@ LONG RegFile::ReadLines(int fd) {
         if (continued) {
             continued = HexContinues(line);
         } else if (first == '[') {
-            const std::size_t end = HeaderNameEnd(line.text);
+            const std::size_t end = FindUnescaped(line.text, ']');
             if (end == std::string_view::npos || !line.whole()) {
                 return Fail(number, "key name has no closing bracket");
             }

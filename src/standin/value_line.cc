@@ -12,25 +12,6 @@ namespace {
 constexpr DWORD REG_EXPAND_SZ = 2;
 constexpr DWORD REG_BINARY = 3;
 
-// Where the quoted text that starts at text[0] ends: the offset of its
-// closing quote, or npos. Only finds the quote; the text is decoded later.
-std::size_t ClosingQuote(std::string_view text) {
-    for (std::size_t at = 0;;) {
-        at = text.find('"', at);
-        if (at == std::string_view::npos) {
-            return at;
-        }
-        std::size_t backslashes = 0;
-        while (backslashes < at && text[at - 1 - backslashes] == '\\') {
-            ++backslashes;
-        }
-        if (backslashes % 2 == 0) {
-            return at;
-        }
-        ++at;
-    }
-}
-
 std::string HexBytes(std::string_view prefix, std::string_view bytes) {
     std::string line(prefix);
     std::size_t column = line.size();
@@ -61,7 +42,7 @@ std::size_t NameLength(std::string_view line) {
     if (line[0] == '@') {
         return 1;
     }
-    const std::size_t quote = ClosingQuote(line.substr(1));
+    const std::size_t quote = FindUnescaped(line.substr(1), '"');
     return quote == std::string_view::npos ? quote : quote + 2;
 }
 
@@ -69,14 +50,8 @@ std::size_t NameLength(std::string_view line) {
 // quote: looked for from the end first, where it mostly is.
 bool HasClosingQuote(std::string_view text) {
     const std::size_t last = text.rfind('"');
-    if (last == std::string_view::npos) {
-        return false;
-    }
-    std::size_t backslashes = 0;
-    while (backslashes < last && text[last - 1 - backslashes] == '\\') {
-        ++backslashes;
-    }
-    return backslashes % 2 == 0 || ClosingQuote(text) != std::string_view::npos;
+    return last != std::string_view::npos && (BackslashesBefore(text, last) % 2 == 0 ||
+                                              FindUnescaped(text, '"') != std::string_view::npos);
 }
 
 // The same for a line too long to hold, from its last bytes alone: nullptr
@@ -86,10 +61,7 @@ const char* CheckLongStringEnd(std::string_view tail) {
     if (last == std::string_view::npos) {
         return "string data has no closing quote";
     }
-    std::size_t backslashes = 0;
-    while (backslashes < last && tail[last - 1 - backslashes] == '\\') {
-        ++backslashes;
-    }
+    const std::size_t backslashes = BackslashesBefore(tail, last);
     return backslashes < last && backslashes % 2 == 0 ? nullptr
                                                       : "string data too long to read its end";
 }

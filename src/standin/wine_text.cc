@@ -118,6 +118,22 @@ std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string*
     return Decode(text, terminator, false, out);
 }
 
+std::size_t BackslashesBefore(std::string_view text, std::size_t at) {
+    std::size_t backslashes = 0;
+    while (backslashes < at && text[at - 1 - backslashes] == '\\') {
+        ++backslashes;
+    }
+    return backslashes;
+}
+
+std::size_t FindUnescaped(std::string_view text, char c) {
+    std::size_t at = text.find(c);
+    while (at != std::string_view::npos && BackslashesBefore(text, at) % 2 != 0) {
+        at = text.find(c, at + 1);
+    }
+    return at;
+}
+
 bool DecodeWine(std::string_view text, std::u32string* out) {
     return Decode(text, '\0', true, out) == text.size();
 }

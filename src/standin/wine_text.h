@@ -12,6 +12,11 @@ namespace standin {
 // terminator not included, or npos for text that does not end or has a bad
 // escape. The decoded code points go to `out` when it is given.
 std::size_t UnescapeWine(std::string_view text, char terminator, std::u32string* out);
+// The number of backslashes right before text[at]: an odd number escapes it.
+std::size_t BackslashesBefore(std::string_view text, std::size_t at);
+// The offset of the first `c` in `text` that no backslash escapes, or npos.
+std::size_t FindUnescaped(std::string_view text, char c);
+
 // Decodes the whole of `text`; false for a bad escape.
 bool DecodeWine(std::string_view text, std::u32string* out);
 

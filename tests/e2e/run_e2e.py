@@ -251,6 +251,13 @@ def expected_values(s):
 SNAPSHOTS = {}
 
 
+def put_files(folder, files):
+    """Writes registry files (name: bytes) into a prefix folder."""
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
 def set_up(host, s, prefix, work):
     """Resets the registry to the scenario's set-up; returns its files as
     Wine saved them, for the Linux build."""
@@ -293,9 +300,7 @@ def run_scenario(host, s, prefix, twin, work):
         errors.append(f"exe left {after}, expected {expected_values(s)}")
 
     # The Linux build on the same files, with the same arguments.
-    for name, data in snapshot.items():
-        with open(os.path.join(twin, name), "wb") as f:
-            f.write(data)
+    put_files(twin, snapshot)
     native = run([NATIVE] + s.args, dict(os.environ, WINEPREFIX=twin), capture_output=True)
     expected_stderr = "".join(t + "\n" for t in texts)
     native_stderr = native.stderr.decode("cp1252")
@@ -394,9 +399,7 @@ def line_rules_as_wine_reads(host, twin):
         text = snapshot["userdef.reg"]
         header = MIDIMAP_HEADER.search(text).group(0)
         files = dict(snapshot, **{"userdef.reg": change(header, text)})
-        for name, data in files.items():
-            with open(os.path.join(twin, name), "wb") as f:
-                f.write(data)
+        put_files(twin, files)
         native = run([NATIVE, "fmsynth"], dict(os.environ, WINEPREFIX=twin), capture_output=True)
         after = open(os.path.join(twin, "userdef.reg"), "rb").read()
         read = query_midimap(host, twin)
@@ -417,9 +420,7 @@ def server_elsewhere_refused(host, twin, work):
     refuse, and change nothing."""
     errors = []
     snapshot = SNAPSHOTS[(host.arch, "standard", True)]
-    for name, data in snapshot.items():
-        with open(os.path.join(twin, name), "wb") as f:
-            f.write(data)
+    put_files(twin, snapshot)
     elsewhere = dict(host.env(twin), TMPDIR=os.path.join(work, "other-tmp"))
     os.makedirs(elsewhere["TMPDIR"], exist_ok=True)
     run(["wineserver", "-p"], elsewhere, check=True)
